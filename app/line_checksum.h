@@ -1,0 +1,37 @@
+// The line checksum and the store of lines read, kept for the rewrite.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+inline constexpr std::uint32_t ChecksumMask = 0x5A3C7E26;
+extern const std::uint16_t ChecksumTable[32];
+
+// Checksums wordCount little-endian 16-bit words (only the low 15 bits of the
+// count are used) chained on seed. Never returns 0.
+std::uint32_t ChecksumWords(const void* bytes, unsigned wordCount, std::uint32_t seed);
+
+// The same chain over any number of words, for lines too long for the 15-bit count.
+std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, std::uint32_t seed);
+
+// A stored line; its text follows the node in memory.
+struct LineNode {
+  LineNode* next;
+  std::size_t length;  // in UTF-16 units
+  std::u16string_view text() const {
+    return {reinterpret_cast<const char16_t*>(this + 1), length};
+  }
+};
+
+// Takes in a line after the first, its leading blanks and controls removed: in
+// update mode stores it, and if counted folds it into the running checksum.
+void AbsorbLine(std::u16string_view line, bool counted);
+
+std::uint32_t RunningChecksum();
+void SetChecksumCodePage(unsigned codePage);
+// Whether AbsorbLine keeps the lines it takes in (update mode).
+void SetStoreLines(bool store);
+const LineNode* FirstStoredLine();
+// Forgets the stored lines and sets the running checksum back to 0.
+void ResetLines();

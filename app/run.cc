@@ -1,0 +1,227 @@
+#include "app/run.h"
+
+#include <cstdarg>
+#include <new>
+
+#include "app/line_checksum.h"
+#include "app/rewrite.h"
+#include "textfile/text_file.h"
+
+namespace {
+
+constexpr std::u16string_view kPairName = u"hostcfg.ini";
+constexpr std::u16string_view kPairUtf8Name = u"hostcfgu.ini";
+constexpr std::size_t kMessageUnits = 256;
+
+struct ToolState {
+  bool quiet = false;
+  bool update = true;
+  std::u16string programPath;
+};
+
+ToolState g_state;
+
+char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+bool IsOption(std::u16string_view arg) {
+  if (arg.empty() || (arg[0] != u'/' && arg[0] != u'-')) return false;
+  // Where "/" begins absolute paths, only "/X" is an option.
+  return !(arg[0] == u'/' && platform::kSlashStartsPaths && arg.size() > 2);
+}
+
+// An option's letter: its second character by its low 8 bits, upper-cased.
+char16_t OptionLetter(std::u16string_view arg) {
+  return arg.size() < 2 ? 0 : AsciiUpper(arg[1] & 0xFF);
+}
+
+std::u16string_view FileNamePart(std::u16string_view path) {
+  std::size_t sep = path.rfind(platform::kPathSeparator);
+  return sep == std::u16string_view::npos ? path : path.substr(sep + 1);
+}
+
+bool IsPairName(std::u16string_view name) {
+  return EqualsIgnoringCase(name, kPairName) || EqualsIgnoringCase(name, kPairUtf8Name);
+}
+
+// The encoding the sealed file is written in.
+TextEncoding OutputKindFor(TextEncoding sniffed, std::u16string_view name) {
+  if (EqualsIgnoringCase(name, kPairName)) return TextEncoding::Ansi;
+  if (EqualsIgnoringCase(name, kPairUtf8Name)) return TextEncoding::Utf8;
+  switch (sniffed) {
+    case TextEncoding::Utf8Bom:
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16Le:
+      return TextEncoding::Utf8;
+    default:
+      return sniffed;
+  }
+}
+
+bool IsSkippedLeadingCharacter(char16_t c) { return c >= 1 && c <= 32; }
+
+int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
+  switch (reader.Fault()) {
+    case ReadFault::ZeroCharacter:
+      PrintMessage(u"Cannot read %s: it holds a zero character, which would be lost\n",
+                   displayName.c_str());
+      break;
+    case ReadFault::OddLength:
+      PrintMessage(u"Cannot read %s: its UTF-16 text ends in half a character\n",
+                   displayName.c_str());
+      break;
+    default:
+      PrintMessage(u"Cannot read %s, e=%d\n", displayName.c_str(), reader.ErrorCode());
+      break;
+  }
+  return 255;
+}
+
+// Reads one file and checks or seals it. Returns kRunGoesOn or an exit code.
+int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string& path,
+                const std::u16string& displayName) {
+  TextEncoding outputKind = OutputKindFor(reader.GetEncoding(), FileNamePart(path));
+  SetChecksumCodePage(outputKind == TextEncoding::Utf8 ? platform::kUtf8CodePage
+                                                       : platform::kAnsiCodePage);
+  SetStoreLines(g_state.update);
+
+  std::u16string line;
+  // The first line stands for the checksum line of an earlier run: dropped unread.
+  if (!reader.ReadLine(line)) {
+    if (reader.Fault() != ReadFault::None) return ReportReadFault(reader, displayName);
+    PrintMessage(u"Cannot read %s (%d)", displayName.c_str(), 132);
+    return 132;
+  }
+  while (reader.ReadLine(line)) {
+    std::size_t skip = 0;
+    while (skip < line.size() && IsSkippedLeadingCharacter(line[skip])) ++skip;
+    std::u16string_view rest = std::u16string_view(line).substr(skip);
+    AbsorbLine(rest, !rest.empty() && rest[0] != u';');
+  }
+  if (reader.Fault() != ReadFault::None) return ReportReadFault(reader, displayName);
+
+  if (!g_state.update) {
+    PrintMessage(u"Checksum is: 0x%lx\n", RunningChecksum());
+    return 0;
+  }
+  return RewriteFile(fs, reader, path, displayName, outputKind);
+}
+
+// Turns path and displayName to the other file of the pair, if path is one.
+bool SwitchToPartner(std::u16string& path, std::size_t namePos, std::u16string& displayName) {
+  std::u16string_view name = std::u16string_view(path).substr(namePos);
+  std::u16string_view partner;
+  if (EqualsIgnoringCase(name, kPairName)) {
+    partner = kPairUtf8Name;
+  } else if (EqualsIgnoringCase(name, kPairUtf8Name)) {
+    partner = kPairName;
+  } else {
+    return true;
+  }
+  if (namePos + partner.size() >= platform::kMaxPath) return false;
+  path.replace(namePos, std::u16string::npos, partner);
+  displayName = partner;
+  return true;
+}
+
+int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) {
+  PrintMessage(u"Generate checksum for .INI file\n");
+
+  std::u16string displayName(kPairName);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (!IsOption(args[i])) {
+      displayName = args[i];
+    } else if (OptionLetter(args[i]) == u'S') {
+      g_state.update = false;
+    } else if (OptionLetter(args[i]) == u'U') {
+      g_state.update = true;
+    }
+  }
+
+  std::u16string path;
+  if (!ResolveBesideProgram(path, displayName)) {
+    PrintMessage(u"Path too long: %s\n", displayName.c_str());
+    return 255;
+  }
+  std::size_t sep = path.rfind(platform::kPathSeparator);
+  std::size_t namePos = sep == std::u16string::npos ? 0 : sep + 1;
+  int fileCount = IsPairName(std::u16string_view(path).substr(namePos)) ? 2 : 1;
+  bool hasArguments = args.size() > 1;
+
+  for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
+    std::unique_ptr<platform::File> stream = fs.OpenForReading(path);
+    if (!stream) {
+      int error = platform::LastError();
+      if (error == platform::ErrorNotRegularFile()) {
+        PrintMessage(u"Cannot open input file %s: not a regular file\n", displayName.c_str());
+        return 255;
+      }
+      if (fileCount == 1 || (fileIndex == 0 && hasArguments)) {
+        PrintMessage(u"Cannot open input file %s, e=%d\n", displayName.c_str(), error);
+        return 255;
+      }
+    } else {
+      TextFile reader(std::move(stream));
+      int result = ProcessFile(fs, reader, path, displayName);
+      if (result != kRunGoesOn) return result;
+    }
+    if (!SwitchToPartner(path, namePos, displayName)) {
+      PrintMessage(u"Path too long: %s\n", displayName.c_str());
+      return 255;
+    }
+    ResetLines();
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsUpdateMode() { return g_state.update; }
+
+void PrintMessage(const char16_t* format, ...) {
+  if (g_state.quiet) return;
+  char16_t text[kMessageUnits];
+  va_list args;
+  va_start(args, format);
+  std::size_t n = platform::FormatWideV(text, kMessageUnits, format, args);
+  va_end(args);
+  platform::WriteConsoleText(std::u16string_view(text, n));
+}
+
+bool ResolveBesideProgram(std::u16string& out, std::u16string_view name) {
+  if (name.find(platform::kPathSeparator) != std::u16string_view::npos) {
+    out = name;
+  } else {
+    const std::u16string& program = g_state.programPath;
+    std::size_t sep = program.rfind(platform::kPathSeparator);
+    out = sep == std::u16string::npos ? std::u16string() : program.substr(0, sep + 1);
+    out += name;
+  }
+  return out.size() < platform::kMaxPath;
+}
+
+int RunTool(const std::vector<std::u16string>& args, platform::FileSystem& fs,
+            const std::u16string& programPath) {
+  g_state = ToolState{};
+  g_state.programPath = programPath;
+  ResetLines();
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (IsOption(args[i]) && OptionLetter(args[i]) == u'Q') g_state.quiet = true;
+  }
+  int result;
+  try {
+    result = RunFiles(args, fs);
+  } catch (const std::bad_alloc&) {
+    PrintMessage(u"Out of memory: the file is too large to seal\n");
+    result = 255;
+  }
+  ResetLines();
+  return result;
+}

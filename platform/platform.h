@@ -1,0 +1,150 @@
+// The operating system services iniseal needs, behind one portable interface.
+// platform-posix.cc and platform-win32.cc implement it; nothing else in the tree
+// includes an OS header.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// Text conversions
+
+inline constexpr unsigned kAnsiCodePage = 0;  // the system ANSI code page
+inline constexpr unsigned kUtf8CodePage = 65001;
+
+// Converts n bytes in codePage to UTF-16. An invalid UTF-8 sequence becomes
+// U+FFFD. Returns the number of units written, or -1 when they would not fit in
+// cap units (each byte yields at most one unit, so cap >= n always fits).
+std::ptrdiff_t MultiByteToWide(unsigned codePage, const char* bytes, std::size_t n, char16_t* out,
+                               std::size_t cap);
+
+// Converts n UTF-16 units to codePage. For the ANSI code page the best-fit
+// mapping applies and "?" stands for what has no mapping at all; for UTF-8 a
+// lone surrogate becomes U+FFFD. Returns the number of bytes written, or -1 when
+// they would not fit in cap bytes (cap >= MaxNarrowBytes(n) always fits).
+std::ptrdiff_t WideToMultiByte(unsigned codePage, const char16_t* text, std::size_t n, char* out,
+                               std::size_t cap);
+
+// The most bytes WideToMultiByte can produce for n units in any code page.
+constexpr std::size_t MaxNarrowBytes(std::size_t n) { return 3 * n; }
+
+// The UTF-16 text test: whether the n bytes look like UTF-16 little-endian
+// text. *flags holds the tests asked for on entry and those passed on return.
+bool IsTextUnicode(const void* bytes, std::size_t n, int* flags);
+
+inline constexpr int kUnicodeTestMask = 0x000F;  // ASCII16, STATISTICS, CONTROLS, SIGNATURE
+
+// ---------------------------------------------------------------------------
+// Paths and command line
+
+// The one character that separates the parts of a path.
+extern const char16_t kPathSeparator;
+
+// Whether an argument such as "/etc/x.ini" may be a path. Where it may, only
+// "/" followed by exactly one character is an option.
+extern const bool kSlashStartsPaths;
+
+// The longest path the tool works with, terminator included.
+inline constexpr std::size_t kMaxPath = 260;
+
+// Decodes a command-line argument given as UTF-8 bytes; false when the bytes
+// are not valid UTF-8.
+bool DecodeUtf8Argument(const char* arg, std::u16string* out);
+
+// Full path of the running executable; empty when it cannot be had.
+std::u16string ExecutablePath();
+
+// The directory for temporary files, ending in a separator; empty if unknown.
+std::u16string TempDirectory();
+
+// ---------------------------------------------------------------------------
+// Errors
+
+// The code of the last failed service call (errno or GetLastError).
+int LastError();
+void SetLastError(int code);
+
+// Error codes the tool reports itself, in the platform's own numbering.
+int ErrorAccessDenied();
+int ErrorNotRegularFile();
+int ErrorNoSpace();
+int ErrorFileExists();
+
+// ---------------------------------------------------------------------------
+// Files
+
+// An open file. Every call that fails sets LastError().
+class File {
+ public:
+  virtual ~File() = default;  // closes, ignoring errors
+
+  // Reads up to n bytes; returns the count (0 at end of file) or -1.
+  virtual std::ptrdiff_t Read(void* buffer, std::size_t n) = 0;
+  virtual bool Write(const void* data, std::size_t n) = 0;
+  virtual bool Rewind() = 0;
+  // The file's size in bytes, or -1.
+  virtual std::int64_t Size() = 0;
+  // Pushes written data to stable storage.
+  virtual bool Sync() = 0;
+  // Closes the file and reports whether everything written reached it.
+  virtual bool Close() = 0;
+};
+
+// The file system as the tool uses it. Tests substitute a fake to make any step fail.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens an existing regular file for reading. Anything else (a directory, a
+  // FIFO, a device) is refused with ErrorNotRegularFile(), without blocking.
+  virtual std::unique_ptr<File> OpenForReading(const std::u16string& path) = 0;
+
+  // Creates a new file for writing; fails if the path exists.
+  virtual std::unique_ptr<File> CreateNew(const std::u16string& path) = 0;
+
+  // Replaces the file at target by the file at source in one atomic step: at
+  // every instant target names either the old or the new file. A target that is
+  // a link keeps being a link; the file it points to is replaced. The new file
+  // takes the target's permissions. A read-only target is refused with
+  // ErrorAccessDenied(). On failure, target is untouched and source remains.
+  virtual bool Replace(const std::u16string& source, const std::u16string& target) = 0;
+
+  virtual bool Remove(const std::u16string& path) = 0;
+
+  // Whether both paths name the same existing file.
+  virtual bool SameFile(const std::u16string& a, const std::u16string& b) = 0;
+};
+
+// The real file system of this machine.
+FileSystem& RealFileSystem();
+
+// ---------------------------------------------------------------------------
+// Console and formatting
+
+// Formats like the platform's printf-style wide formatter (%s wide, %hs narrow,
+// %d, %u, %x, %lx, widths, zero padding and precision). The result is cut to
+// fit cap units, terminator included. Returns the units written.
+std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, va_list args);
+
+// Writes a console message to standard output, converted as the platform's
+// console expects.
+void WriteConsoleText(std::u16string_view text);
+
+// Writes diagnostic text to standard error as it is.
+void WriteStandardError(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// Process
+
+unsigned CurrentProcessId();
+
+// Ends the process at once with the exit code, without the runtime's clean-up.
+[[noreturn]] void ExitProcessNow(int exitCode);
+
+}  // namespace platform
