@@ -1,0 +1,165 @@
+#include "tests/e2e_cases.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kBanner = "Generate checksum for .INI file\n";
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string out;
+  for (char16_t u : text) {
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+  }
+  return out;
+}
+
+std::string Utf16Be(std::u16string_view text) {
+  std::string out;
+  for (char16_t u : text) {
+    out.push_back(static_cast<char>(u >> 8));
+    out.push_back(static_cast<char>(u & 0xFF));
+  }
+  return out;
+}
+
+// Inputs, and what tools/seal_model.py says their sealed forms are.
+const std::string kAscii = "0x1234\n  [section]\nkey=1\n; comment\n\n\tname = value \n";
+const std::string kAsciiSealed =
+    "0x7ec462d\r\n[section]\r\nkey=1\r\n; comment\r\n\r\nname = value \r\n";
+const std::string kUtf8 = "0xdead\r\n[s]\r\nk=caf\xc3\xa9\r\n";
+const std::string kUtf8Sealed = "0xf0f4b6b9\r\n[s]\r\nk=caf\xc3\xa9\r\n";
+const std::string kUtf8SealedAnsi = "0xee06ab8\r\n[s]\r\nk=caf\xe9\r\n";
+const std::string kAnsi = "old\r\nk=caf\xe9\r\n";
+const std::string kAnsiSealed = "0x14adb66b\r\nk=caf\xe9\r\n";
+const std::string kAnsiSealedUtf8 = "0x73e3026b\r\nk=caf\xc3\xa9\r\n";
+const std::u16string kWideText = u"old\r\n[s]\r\nk=\u4e2d\u00e9\r\n";
+const std::string kWideSealedUtf8 = "0x4f35b70b\r\n[s]\r\nk=\xe4\xb8\xad\xc3\xa9\r\n";
+const std::string kWideSealedAnsi = "0x3f58dfcf\r\n[s]\r\nk=?\xe9\r\n";
+const std::string kUtf8Bom = "\xef\xbb\xbfold\n k=\xe2\x82\xac\n";
+const std::string kUtf8BomSealed = "0xd36988ff\r\nk=\xe2\x82\xac\r\n";
+
+std::string Sealed(const std::string& checksum, const std::string& shownName) {
+  return "Checksum is: " + checksum + "\nOutput is in file: " + shownName + "\n";
+}
+
+std::vector<E2eCase> MakeCases() {
+  const std::string pairOutput = kBanner + Sealed("0x7ec462d", "hostcfg.ini") +
+                                 Sealed("0xf0f4b6b9", "hostcfgu.ini");
+  const std::vector<E2eFile> pair = {{"tool/hostcfg.ini", kAscii}, {"tool/hostcfgu.ini", kUtf8}};
+  const std::vector<E2eFile> pairSealed = {{"tool/hostcfg.ini", kAsciiSealed},
+                                           {"tool/hostcfgu.ini", kUtf8Sealed}};
+  return {
+      // The pair beside the tool.
+      {"PairWithoutArguments", {}, pair, 0, pairOutput, pairSealed},
+      {"NothingToDo", {}, {}, 0, kBanner, {}},
+      {"QuietSilencesEverything", {"/q"}, pair, 0, "", pairSealed},
+      {"QuietByDashAndLongForm", {"-quiet"}, pair, 0, "", pairSealed},
+      {"CheckModeReadsOnlyTheFirst",
+       {"/S"},
+       {{"tool/hostcfg.ini", kAscii}, {"tool/hostcfgu.ini/not-a-file", ""}},
+       0,
+       kBanner + "Checksum is: 0x7ec462d\n",
+       {}},
+      {"LaterModeOptionWins", {"/S", "-u"}, pair, 0, pairOutput, pairSealed},
+      {"LaterModeOptionWinsCheck", {"/U", "-silent"}, pair, 0, kBanner + "Checksum is: 0x7ec462d\n", {}},
+      {"PartnerGivenFirst",
+       {"hostcfgu.ini"},
+       pair,
+       0,
+       kBanner + Sealed("0xf0f4b6b9", "hostcfgu.ini") + Sealed("0x7ec462d", "hostcfg.ini"),
+       pairSealed},
+      {"PairInAnotherDirectory",
+       {"sub{/}HOSTCFG.INI"},
+       {{"work/sub/HOSTCFG.INI", kUtf8}, {"work/sub/hostcfgu.ini", kAnsi}},
+       0,
+       kBanner + Sealed("0xee06ab8", "sub{/}HOSTCFG.INI") + Sealed("0x73e3026b", "hostcfgu.ini"),
+       {{"work/sub/HOSTCFG.INI", kUtf8SealedAnsi}, {"work/sub/hostcfgu.ini", kAnsiSealedUtf8}}},
+      {"OnlyTheUtf8TwinPresent",
+       {},
+       {{"tool/hostcfgu.ini", kAnsi}},
+       0,
+       kBanner + Sealed("0x73e3026b", "hostcfgu.ini"),
+       {{"tool/hostcfgu.ini", kAnsiSealedUtf8}}},
+      {"NamedPairFileMissing", {"hostcfg.ini"}, {}, 255, kBanner + "Cannot open input file hostcfg.ini, e={e}\n", {}},
+      {"OptionAloneAndPairMissing", {"/U"}, {}, 255, kBanner + "Cannot open input file hostcfg.ini, e={e}\n", {}},
+      {"QuietAloneAndPairMissing", {"/Q"}, {}, 255, "", {}},
+      {"CheckModePairMissing", {"/S"}, {}, 255, kBanner + "Cannot open input file hostcfg.ini, e={e}\n", {}},
+      {"SecondOfPairMissingIsSkipped",
+       {"hostcfg.ini"},
+       {{"tool/hostcfg.ini", kAscii}},
+       0,
+       kBanner + Sealed("0x7ec462d", "hostcfg.ini"),
+       {{"tool/hostcfg.ini", kAsciiSealed}}},
+      {"EmptyPairFileStopsTheRun",
+       {},
+       {{"tool/hostcfg.ini", ""}, {"tool/hostcfgu.ini", kUtf8}},
+       132,
+       kBanner + "Cannot read hostcfg.ini (132)",
+       {}},
+
+      // One named file.
+      {"LastNameWins", {"a.ini", "b.ini"}, {{"tool/a.ini", kAscii}, {"tool/b.ini", "0x1\nk=v\n"}}, 0,
+       kBanner + Sealed("0xd64588e9", "b.ini"), {{"tool/b.ini", "0xd64588e9\r\nk=v\r\n"}}},
+      {"SlashAndDashAloneAreIgnored", {"/", "-", "x.ini", "/S"}, {{"tool/x.ini", kAscii}}, 0,
+       kBanner + "Checksum is: 0x7ec462d\n", {}},
+      {"CheckModeLeavesTheFile", {"/S", "x.ini"}, {{"tool/x.ini", kUtf8}}, 0,
+       kBanner + "Checksum is: 0xf0f4b6b9\n", {}},
+      {"OneLineOnly", {"x.ini"}, {{"tool/x.ini", "0x99\n"}}, 0, kBanner + Sealed("0x0", "x.ini"),
+       {{"tool/x.ini", "0x0\r\n"}}},
+      {"OneLineOnlyCheck", {"/s", "x.ini"}, {{"tool/x.ini", "0x99"}}, 0, kBanner + "Checksum is: 0x0\n", {}},
+      {"EmptyFile", {"x.ini"}, {{"tool/x.ini", ""}}, 132, kBanner + "Cannot read x.ini (132)", {}},
+      {"BareMarkIsEmpty", {"x.ini"}, {{"tool/x.ini", "\xef\xbb\xbf"}}, 132, kBanner + "Cannot read x.ini (132)", {}},
+      {"MissingFile", {"x.ini"}, {}, 255, kBanner + "Cannot open input file x.ini, e={e}\n", {}},
+      {"RelativePathUsesCurrentDirectory", {"sub{/}x.ini"}, {{"work/sub/x.ini", kAscii}}, 0,
+       kBanner + Sealed("0x7ec462d", "sub{/}x.ini"), {{"work/sub/x.ini", kAsciiSealed}}},
+      {"AbsolutePath", {"{tool}{/}x.ini", "/S"}, {{"tool/x.ini", kAscii}}, 0,
+       kBanner + "Checksum is: 0x7ec462d\n", {}},
+      {"PercentInNameIsPrintedAsIs", {"a%d%s.ini"}, {{"tool/a%d%s.ini", "x\n"}}, 0,
+       kBanner + Sealed("0x0", "a%d%s.ini"), {{"tool/a%d%s.ini", "0x0\r\n"}}},
+
+      // Encodings in and out.
+      {"AnsiStaysAnsi", {"x.ini"}, {{"tool/x.ini", kAnsi}}, 0, kBanner + Sealed("0x14adb66b", "x.ini"),
+       {{"tool/x.ini", kAnsiSealed}}},
+      {"Utf8BomLosesItsMark", {"x.ini"}, {{"tool/x.ini", kUtf8Bom}}, 0,
+       kBanner + Sealed("0xd36988ff", "x.ini"), {{"tool/x.ini", kUtf8BomSealed}}},
+      {"Utf16LeBomBecomesUtf8", {"x.ini"}, {{"tool/x.ini", "\xff\xfe" + Utf16Le(kWideText)}}, 0,
+       kBanner + Sealed("0x4f35b70b", "x.ini"), {{"tool/x.ini", kWideSealedUtf8}}},
+      {"Utf16LeBecomesUtf8", {"x.ini"}, {{"tool/x.ini", Utf16Le(kWideText)}}, 0,
+       kBanner + Sealed("0x4f35b70b", "x.ini"), {{"tool/x.ini", kWideSealedUtf8}}},
+      {"Utf16BeBomBecomesAnsi", {"x.ini"}, {{"tool/x.ini", "\xfe\xff" + Utf16Be(kWideText)}}, 0,
+       kBanner + Sealed("0x3f58dfcf", "x.ini"), {{"tool/x.ini", kWideSealedAnsi}}},
+      {"PairForcesItsEncodings",
+       {},
+       {{"tool/hostcfg.ini", kUtf8}, {"tool/hostcfgu.ini", "\xff\xfe" + Utf16Le(kWideText)}},
+       0,
+       kBanner + Sealed("0xee06ab8", "hostcfg.ini") + Sealed("0x4f35b70b", "hostcfgu.ini"),
+       {{"tool/hostcfg.ini", kUtf8SealedAnsi}, {"tool/hostcfgu.ini", kWideSealedUtf8}}},
+      {"SealedFileResealsToItself", {"x.ini"}, {{"tool/x.ini", kAsciiSealed}}, 0,
+       kBanner + Sealed("0x7ec462d", "x.ini"), {}},
+
+      // What cannot be sealed without loss is refused and left alone.
+      {"ZeroByteIsRefused", {"x.ini"}, {{"tool/x.ini", "first\nk=a\0b\n"s}}, 255,
+       kBanner + "Cannot read x.ini: it holds a zero character, which would be lost\n", {}},
+      {"ZeroByteIsRefusedInCheckMode", {"x.ini", "/S"}, {{"tool/x.ini", "\xef\xbb\xbf" "first\nk=a\0b\n"s}}, 255,
+       kBanner + "Cannot read x.ini: it holds a zero character, which would be lost\n", {}},
+      {"OddLengthUtf16IsRefused", {"x.ini"}, {{"tool/x.ini", "\xff\xfe" + Utf16Le(u"a\r\nb=1") + "c"}}, 255,
+       kBanner + "Cannot read x.ini: its UTF-16 text ends in half a character\n", {}},
+      {"DirectoryIsRefused", {"x.ini"}, {{"tool/x.ini/inner", ""}}, 255,
+       kBanner + "Cannot open input file x.ini: not a regular file\n", {}},
+      {"TemporaryFileIsRefused", {"lic.$$$"}, {{"tool/lic.$$$", kAscii}}, 255,
+       kBanner + "Cannot seal lic.$$$: it is the tool's temporary file\n", {}},
+      {"StaleTemporaryFileDoesNotStopARun", {"x.ini"}, {{"tool/x.ini", kAscii}, {"tool/lic.$$$", "stale"}}, 0,
+       kBanner + Sealed("0x7ec462d", "x.ini"), {{"tool/x.ini", kAsciiSealed}}},
+      {"PathTooLong", {std::string(300, 'a') + ".ini"}, {}, 255,
+       kBanner + "Path too long: " + std::string(300, 'a').substr(0, 255 - 15) , {}},
+  };
+}
+
+}  // namespace
+
+const std::vector<E2eCase>& E2eCases() {
+  static const std::vector<E2eCase> cases = MakeCases();
+  return cases;
+}

@@ -1,0 +1,146 @@
+#include "tests/tool_runner.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifndef INISEAL_NATIVE_TOOL
+#error "INISEAL_NATIVE_TOOL must name the native build of the tool"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string WithoutCarriageReturns(std::string s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+    out += s[i];
+  }
+  return out;
+}
+
+const char* Env(const char* name) {
+  const char* value = std::getenv(name);
+  return (value != nullptr && *value != '\0') ? value : nullptr;
+}
+
+}  // namespace
+
+const ToolTarget& TestedTool() {
+  static const ToolTarget target = [] {
+    ToolTarget t;
+    t.tool = Env("INISEAL_TOOL") ? Env("INISEAL_TOOL") : INISEAL_NATIVE_TOOL;
+    t.runner = Env("INISEAL_RUNNER") ? Env("INISEAL_RUNNER") : "";
+    t.windows = Env("INISEAL_WINDOWS") != nullptr && std::string(Env("INISEAL_WINDOWS")) == "1";
+    return t;
+  }();
+  return target;
+}
+
+Scratch::Scratch() {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    m_root = base / ("iniseal-e2e-" + std::to_string(random() % 100000000));
+    if (fs::create_directory(m_root)) break;
+  }
+  fs::create_directory(ToolDir());
+  fs::create_directory(WorkDir());
+  const ToolTarget& target = TestedTool();
+  fs::copy_file(target.tool, ToolDir() / (target.windows ? "iniseal.exe" : "iniseal"));
+}
+
+Scratch::~Scratch() {
+  std::error_code ignored;
+  // A test may leave read-only files behind; make them removable first.
+  for (const auto& entry : fs::recursive_directory_iterator(m_root, ignored)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(m_root, ignored);
+}
+
+void Scratch::Write(const std::string& name, const std::string& bytes) const {
+  fs::path path = m_root / name;
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string Scratch::Read(const std::string& name) const { return ReadFile(m_root / name); }
+
+bool Scratch::Exists(const std::string& name) const {
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(m_root / name, ignored));
+}
+
+std::vector<std::string> Scratch::Files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+    if (entry.is_directory()) continue;
+    std::string name = fs::relative(entry.path(), m_root).generic_string();
+    if (name != "tool/iniseal" && name != "tool/iniseal.exe") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Scratch::ToolPath(const fs::path& path) const {
+  std::string text = path.generic_string();
+  if (!TestedTool().windows) return text;
+  if (path.is_absolute()) text = "Z:" + text;
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
+ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args) {
+  const ToolTarget& target = TestedTool();
+  fs::path tool = scratch.ToolDir() / (target.windows ? "iniseal.exe" : "iniseal");
+  std::string command = "cd " + Quote(scratch.WorkDir().string()) + " && ";
+  if (!target.runner.empty()) command += target.runner + " ";
+  command += Quote(tool.string());
+  for (const std::string& arg : args) {
+    command += ' ';
+    command += Quote(arg);
+  }
+  fs::path out = scratch.root() / ".stdout";
+  fs::path err = scratch.root() / ".stderr";
+  fs::path rc = scratch.root() / ".rc";
+  command += " > " + Quote(out.string()) + " 2> " + Quote(err.string()) + " < /dev/null";
+  command += "; echo $? > " + Quote(rc.string());
+  std::system(("sh -c " + Quote(command)).c_str());
+  ToolRun run;
+  run.exitCode = std::atoi(ReadFile(rc).c_str());
+  run.output = WithoutCarriageReturns(ReadFile(out));
+  run.errors = ReadFile(err);
+  std::error_code ignored;
+  fs::remove(out, ignored);
+  fs::remove(err, ignored);
+  fs::remove(rc, ignored);
+  return run;
+}

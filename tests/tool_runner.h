@@ -1,0 +1,54 @@
+// Runs a built iniseal in a scratch directory, as a user would: the tool is
+// copied into <scratch>/tool (bare names resolve beside it) and runs with
+// <scratch>/work as its current directory. The tool under test comes from the
+// environment, so the same cases run against the native and the Windows build:
+//   INISEAL_TOOL     path of the executable (default: the native build)
+//   INISEAL_RUNNER   a command to run it with, such as a Windows emulator
+//   INISEAL_WINDOWS  set to 1 when the tool is a Windows build
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ToolTarget {
+  std::filesystem::path tool;
+  std::string runner;
+  bool windows = false;
+};
+
+const ToolTarget& TestedTool();
+
+class Scratch {
+ public:
+  Scratch();
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  const std::filesystem::path& root() const { return m_root; }
+  std::filesystem::path ToolDir() const { return m_root / "tool"; }
+  std::filesystem::path WorkDir() const { return m_root / "work"; }
+
+  // Names are relative to the root, with "/" between their parts.
+  void Write(const std::string& name, const std::string& bytes) const;
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+  // Every file below the root, by name, except the tool itself.
+  std::vector<std::string> Files() const;
+
+  // A path as the tested tool spells it: "/" turned into its separator, and
+  // absolute where the name starts with the root.
+  std::string ToolPath(const std::filesystem::path& path) const;
+
+ private:
+  std::filesystem::path m_root;
+};
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string output;  // standard output, line ends as LF
+  std::string errors;  // standard error
+};
+
+ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args);
