@@ -33,7 +33,8 @@ class LineArena {
   LineNode* NewNode(std::u16string_view text) {
     std::size_t bytes = sizeof(LineNode) + text.size() * sizeof(char16_t);
     bytes = (bytes + alignof(LineNode) - 1) & ~(alignof(LineNode) - 1);
-    if (bytes > m_nLeft) Grow(bytes);
+    if (bytes > m_nLeft)
+      Grow(bytes);
     auto* node = reinterpret_cast<LineNode*>(m_pNext);
     m_pNext += bytes;
     m_nLeft -= bytes;
@@ -82,7 +83,8 @@ LineStore& Store() {
 }  // namespace
 
 std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, std::uint32_t seed) {
-  if (wordCount == 0) return 1;
+  if (wordCount == 0)
+    return 1;
   const unsigned char* b = static_cast<const unsigned char*>(bytes);
   std::uint16_t d = static_cast<std::uint16_t>(seed & 0xFFFF);
   unsigned l = (seed >> 16) & 0xFF;
@@ -94,7 +96,8 @@ std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, s
     d = Step(d, b[0] | b[1] << 8);
     c = Step(c, b[2] | b[3] << 8);
   }
-  if (k < wordCount) d = Step(d, b[0] | b[1] << 8);
+  if (k < wordCount)
+    d = Step(d, b[0] | b[1] << 8);
   unsigned ch = c >> 8;
   unsigned cl = c & 0xFF;
   std::uint32_t result = (static_cast<std::uint32_t>(ch) << 24) | ((ch ^ cl) << 16) | d;
@@ -116,21 +119,30 @@ void AbsorbLine(std::u16string_view line, bool counted) {
     }
     store.tail = node;
   }
-  if (!counted) return;
+  if (!counted)
+    return;
   ToNarrow(line, store.codePage, store.narrow);
   // An odd last byte pairs with the terminator that follows the string's bytes.
   std::size_t words = (store.narrow.size() + 1) / 2;
-  std::uint32_t sum = store.narrow.size() + 1 <= kNarrowLineBytes
-                          ? ChecksumWords(store.narrow.data(), static_cast<unsigned>(words),
-                                          store.runningChecksum)
-                          : ChecksumWordsUnbounded(store.narrow.data(), words, store.runningChecksum);
+  std::uint32_t sum =
+      store.narrow.size() + 1 <= kNarrowLineBytes
+          ? ChecksumWords(store.narrow.data(), static_cast<unsigned>(words), store.runningChecksum)
+          : ChecksumWordsUnbounded(store.narrow.data(), words, store.runningChecksum);
   store.runningChecksum = sum ^ ChecksumMask;
 }
 
-std::uint32_t RunningChecksum() { return Store().runningChecksum; }
-void SetChecksumCodePage(unsigned codePage) { Store().codePage = codePage; }
-void SetStoreLines(bool store) { Store().storeLines = store; }
-const LineNode* FirstStoredLine() { return Store().head; }
+std::uint32_t RunningChecksum() {
+  return Store().runningChecksum;
+}
+void SetChecksumCodePage(unsigned codePage) {
+  Store().codePage = codePage;
+}
+void SetStoreLines(bool store) {
+  Store().storeLines = store;
+}
+const LineNode* FirstStoredLine() {
+  return Store().head;
+}
 
 void ResetLines() {
   LineStore& store = Store();

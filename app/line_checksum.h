@@ -19,9 +19,7 @@ std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, s
 struct LineNode {
   LineNode* next;
   std::size_t length;  // in UTF-16 units
-  std::u16string_view text() const {
-    return {reinterpret_cast<const char16_t*>(this + 1), length};
-  }
+  std::u16string_view text() const { return {reinterpret_cast<const char16_t*>(this + 1), length}; }
 };
 
 // Takes in a line after the first, its leading blanks and controls removed: in

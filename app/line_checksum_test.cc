@@ -46,7 +46,8 @@ class AbsorbLineTest : public ::testing::Test {
 
   static std::uint32_t ChecksumOf(std::initializer_list<std::u16string_view> lines) {
     ResetLines();
-    for (std::u16string_view line : lines) AbsorbLine(line, !line.empty() && line[0] != u';');
+    for (std::u16string_view line : lines)
+      AbsorbLine(line, !line.empty() && line[0] != u';');
     return RunningChecksum();
   }
 };

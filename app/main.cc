@@ -10,7 +10,8 @@
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::u16string> args;
-  for (int i = 0; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  for (int i = 0; i < argc; ++i)
+    args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
   return RunTool(args, platform::RealFileSystem(), platform::ExecutablePath());
 }
 

@@ -15,9 +15,11 @@ constexpr int kMaxTempAttempts = 1000;
 // an exception ends the rewrite.
 class TempFileGuard {
  public:
-  TempFileGuard(platform::FileSystem& fs, std::u16string path) : m_fs(fs), m_path(std::move(path)) {}
+  TempFileGuard(platform::FileSystem& fs, std::u16string path)
+      : m_fs(fs), m_path(std::move(path)) {}
   ~TempFileGuard() {
-    if (!m_bKept) m_fs.Remove(m_path);
+    if (!m_bKept)
+      m_fs.Remove(m_path);
   }
   void Keep() { m_bKept = true; }
 
@@ -29,16 +31,19 @@ class TempFileGuard {
 
 std::u16string DirectoryOf(const std::u16string& path) {
   std::size_t sep = path.rfind(platform::kPathSeparator);
-  if (sep == std::u16string::npos) return u".";
+  if (sep == std::u16string::npos)
+    return u".";
   return path.substr(0, sep == 0 ? 1 : sep);
 }
 
 // Whether the input is, or could be, a temporary file of some run of the tool.
 bool IsTemporaryFile(platform::FileSystem& fs, const std::u16string& inputPath,
                      const std::u16string& tempPath) {
-  if (fs.SameFile(inputPath, tempPath)) return true;
+  if (fs.SameFile(inputPath, tempPath))
+    return true;
   std::size_t sep = inputPath.rfind(platform::kPathSeparator);
-  std::u16string_view name = std::u16string_view(inputPath).substr(sep == std::u16string::npos ? 0 : sep + 1);
+  std::u16string_view name =
+      std::u16string_view(inputPath).substr(sep == std::u16string::npos ? 0 : sep + 1);
   return name.substr(0, kTempName.size()) == kTempName &&
          fs.SameFile(DirectoryOf(inputPath), DirectoryOf(tempPath));
 }
@@ -49,18 +54,22 @@ std::unique_ptr<platform::File> CreateTempFile(platform::FileSystem& fs,
                                                const std::u16string& basePath,
                                                std::u16string& path) {
   std::u16string pid;
-  for (char c : std::to_string(platform::CurrentProcessId())) pid += static_cast<char16_t>(c);
+  for (char c : std::to_string(platform::CurrentProcessId()))
+    pid += static_cast<char16_t>(c);
   for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
     path = basePath;
     if (attempt > 0) {
       path += u'.';
       path += pid;
       path += u'.';
-      for (char c : std::to_string(attempt)) path += static_cast<char16_t>(c);
+      for (char c : std::to_string(attempt))
+        path += static_cast<char16_t>(c);
     }
-    if (path.size() >= platform::kMaxPath) break;
+    if (path.size() >= platform::kMaxPath)
+      break;
     std::unique_ptr<platform::File> file = fs.CreateNew(path);
-    if (file || platform::LastError() != platform::ErrorFileExists()) return file;
+    if (file || platform::LastError() != platform::ErrorFileExists())
+      return file;
   }
   return nullptr;
 }

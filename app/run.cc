@@ -21,18 +21,23 @@ struct ToolState {
 
 ToolState g_state;
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+char16_t AsciiUpper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c;
+}
 
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
+      return false;
   }
   return true;
 }
 
 bool IsOption(std::u16string_view arg) {
-  if (arg.empty() || (arg[0] != u'/' && arg[0] != u'-')) return false;
+  if (arg.empty() || (arg[0] != u'/' && arg[0] != u'-'))
+    return false;
   // Where "/" begins absolute paths, only "/X" is an option.
   return !(arg[0] == u'/' && platform::kSlashStartsPaths && arg.size() > 2);
 }
@@ -53,8 +58,10 @@ bool IsPairName(std::u16string_view name) {
 
 // The encoding the sealed file is written in.
 TextEncoding OutputKindFor(TextEncoding sniffed, std::u16string_view name) {
-  if (EqualsIgnoringCase(name, kPairName)) return TextEncoding::Ansi;
-  if (EqualsIgnoringCase(name, kPairUtf8Name)) return TextEncoding::Utf8;
+  if (EqualsIgnoringCase(name, kPairName))
+    return TextEncoding::Ansi;
+  if (EqualsIgnoringCase(name, kPairUtf8Name))
+    return TextEncoding::Utf8;
   switch (sniffed) {
     case TextEncoding::Utf8Bom:
     case TextEncoding::Utf16LeBom:
@@ -65,7 +72,9 @@ TextEncoding OutputKindFor(TextEncoding sniffed, std::u16string_view name) {
   }
 }
 
-bool IsSkippedLeadingCharacter(char16_t c) { return c >= 1 && c <= 32; }
+bool IsSkippedLeadingCharacter(char16_t c) {
+  return c >= 1 && c <= 32;
+}
 
 int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
   switch (reader.Fault()) {
@@ -95,17 +104,20 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
   std::u16string line;
   // The first line stands for the checksum line of an earlier run: dropped unread.
   if (!reader.ReadLine(line)) {
-    if (reader.Fault() != ReadFault::None) return ReportReadFault(reader, displayName);
+    if (reader.Fault() != ReadFault::None)
+      return ReportReadFault(reader, displayName);
     PrintMessage(u"Cannot read %s (%d)", displayName.c_str(), 132);
     return 132;
   }
   while (reader.ReadLine(line)) {
     std::size_t skip = 0;
-    while (skip < line.size() && IsSkippedLeadingCharacter(line[skip])) ++skip;
+    while (skip < line.size() && IsSkippedLeadingCharacter(line[skip]))
+      ++skip;
     std::u16string_view rest = std::u16string_view(line).substr(skip);
     AbsorbLine(rest, !rest.empty() && rest[0] != u';');
   }
-  if (reader.Fault() != ReadFault::None) return ReportReadFault(reader, displayName);
+  if (reader.Fault() != ReadFault::None)
+    return ReportReadFault(reader, displayName);
 
   if (!g_state.update) {
     PrintMessage(u"Checksum is: 0x%lx\n", RunningChecksum());
@@ -125,7 +137,8 @@ bool SwitchToPartner(std::u16string& path, std::size_t namePos, std::u16string& 
   } else {
     return true;
   }
-  if (namePos + partner.size() >= platform::kMaxPath) return false;
+  if (namePos + partner.size() >= platform::kMaxPath)
+    return false;
   path.replace(namePos, std::u16string::npos, partner);
   displayName = partner;
   return true;
@@ -170,7 +183,8 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
     } else {
       TextFile reader(std::move(stream));
       int result = ProcessFile(fs, reader, path, displayName);
-      if (result != kRunGoesOn) return result;
+      if (result != kRunGoesOn)
+        return result;
     }
     if (!SwitchToPartner(path, namePos, displayName)) {
       PrintMessage(u"Path too long: %s\n", displayName.c_str());
@@ -183,10 +197,13 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
 
 }  // namespace
 
-bool IsUpdateMode() { return g_state.update; }
+bool IsUpdateMode() {
+  return g_state.update;
+}
 
 void PrintMessage(const char16_t* format, ...) {
-  if (g_state.quiet) return;
+  if (g_state.quiet)
+    return;
   char16_t text[kMessageUnits];
   va_list args;
   va_start(args, format);
@@ -213,7 +230,8 @@ int RunTool(const std::vector<std::u16string>& args, platform::FileSystem& fs,
   g_state.programPath = programPath;
   ResetLines();
   for (std::size_t i = 1; i < args.size(); ++i) {
-    if (IsOption(args[i]) && OptionLetter(args[i]) == u'Q') g_state.quiet = true;
+    if (IsOption(args[i]) && OptionLetter(args[i]) == u'Q')
+      g_state.quiet = true;
   }
   int result;
   try {

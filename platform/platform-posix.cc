@@ -46,13 +46,17 @@ std::size_t DecodeUtf8(const unsigned char* s, std::size_t n, char16_t* out) {
     } else if (b >= 0xE0 && b <= 0xEF) {
       need = 2;
       cp = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;  // no overlong forms
-      if (b == 0xED) hi = 0x9F;  // no encoded surrogates
+      if (b == 0xE0)
+        lo = 0xA0;  // no overlong forms
+      if (b == 0xED)
+        hi = 0x9F;  // no encoded surrogates
     } else if (b >= 0xF0 && b <= 0xF4) {
       need = 3;
       cp = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+      if (b == 0xF0)
+        lo = 0x90;
+      if (b == 0xF4)
+        hi = 0x8F;  // nothing above U+10FFFF
     } else {
       out[o++] = 0xFFFD;
       ++i;
@@ -63,7 +67,8 @@ std::size_t DecodeUtf8(const unsigned char* s, std::size_t n, char16_t* out) {
     unsigned k = 0;
     for (; k < need && j < n; ++k, ++j) {
       unsigned c = s[j];
-      if (c < lo || c > hi) break;
+      if (c < lo || c > hi)
+        break;
       lo = 0x80;
       hi = 0xBF;
       cp = (cp << 6) | (c & 0x3F);
@@ -123,7 +128,8 @@ std::size_t Utf8Length(const char16_t* s, std::size_t n) {
       bytes += 1;
     } else if (u < 0x800) {
       bytes += 2;
-    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
+               s[i + 1] <= 0xDFFF) {
       bytes += 4;
       ++i;
     } else {
@@ -137,14 +143,17 @@ std::size_t Utf8Length(const char16_t* s, std::size_t n) {
 // Windows-1252
 
 unsigned char Cp1252FromUnit(char16_t u) {
-  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<unsigned char>(u);
+  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+    return static_cast<unsigned char>(u);
   for (int i = 0; i < 32; ++i) {
-    if (kCp1252High[i] == u) return static_cast<unsigned char>(0x80 + i);
+    if (kCp1252High[i] == u)
+      return static_cast<unsigned char>(0x80 + i);
   }
   const BestFit* end = kCp1252BestFit + std::size(kCp1252BestFit);
-  const BestFit* it =
-      std::lower_bound(kCp1252BestFit, end, u, [](const BestFit& e, char16_t v) { return e.unit < v; });
-  if (it != end && it->unit == u) return it->byte;
+  const BestFit* it = std::lower_bound(kCp1252BestFit, end, u,
+                                       [](const BestFit& e, char16_t v) { return e.unit < v; });
+  if (it != end && it->unit == u)
+    return it->byte;
   return '?';
 }
 
@@ -165,14 +174,17 @@ std::u16string FromUtf8(const std::string& s) {
 
 std::string DirectoryOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
   return path.substr(0, slash);
 }
 
 void SyncDirectoryOf(const std::string& path) {
   int fd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0)
+    return;
   fsync(fd);  // best effort: the rename itself already happened atomically
   close(fd);
 }
@@ -182,7 +194,8 @@ bool WriteAll(int fd, const void* data, std::size_t n) {
   while (n > 0) {
     ssize_t put = write(fd, p, n);
     if (put < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       return false;
     }
     p += put;
@@ -195,13 +208,15 @@ class PosixFile final : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
   ~PosixFile() override {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+      close(fd_);
   }
 
   std::ptrdiff_t Read(void* buffer, std::size_t n) override {
     for (;;) {
       ssize_t got = read(fd_, buffer, n);
-      if (got >= 0 || errno != EINTR) return got;
+      if (got >= 0 || errno != EINTR)
+        return got;
     }
   }
 
@@ -211,7 +226,8 @@ class PosixFile final : public File {
 
   std::int64_t Size() override {
     struct stat st;
-    if (fstat(fd_, &st) != 0) return -1;
+    if (fstat(fd_, &st) != 0)
+      return -1;
     return st.st_size;
   }
 
@@ -232,14 +248,16 @@ class PosixFile final : public File {
 bool ReplaceAcrossFileSystems(const std::string& source, const std::string& target,
                               const struct stat& targetStat) {
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0)
+    return false;
   std::string dir = DirectoryOf(target);
   std::string temp;
   int out = -1;
   for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
     temp = dir + "/lic.$$$." + std::to_string(getpid()) + "." + std::to_string(attempt);
     out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0 && errno != EEXIST) break;
+    if (out < 0 && errno != EEXIST)
+      break;
   }
   if (out < 0) {
     int e = errno;
@@ -254,15 +272,18 @@ bool ReplaceAcrossFileSystems(const std::string& source, const std::string& targ
   std::unique_ptr<char[]> buffer(new char[kChunk]);
   for (;;) {
     std::ptrdiff_t got = reader.Read(buffer.get(), kChunk);
-    if (got < 0) ok = false;
-    if (got <= 0) break;
+    if (got < 0)
+      ok = false;
+    if (got <= 0)
+      break;
     if (!writer.Write(buffer.get(), static_cast<std::size_t>(got))) {
       ok = false;
       break;
     }
   }
   ok = ok && fchmod(out, targetStat.st_mode & 07777) == 0;
-  if (ok && fchown(out, targetStat.st_uid, targetStat.st_gid) != 0 && errno != EPERM) ok = false;
+  if (ok && fchown(out, targetStat.st_uid, targetStat.st_gid) != 0 && errno != EPERM)
+    ok = false;
   ok = ok && writer.Sync();
   ok = writer.Close() && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
@@ -281,7 +302,8 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<File> OpenForReading(const std::u16string& path) override {
     // O_NONBLOCK so that a FIFO without a writer does not hang the open.
     int fd = open(ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+      return nullptr;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);
@@ -294,27 +316,34 @@ class PosixFileSystem final : public FileSystem {
 
   std::unique_ptr<File> CreateNew(const std::u16string& path) override {
     int fd = open(ToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+      return nullptr;
     return std::make_unique<PosixFile>(fd);
   }
 
   bool Replace(const std::u16string& source, const std::u16string& target) override {
     std::string from = ToUtf8(source);
     char* resolved = realpath(ToUtf8(target).c_str(), nullptr);
-    if (resolved == nullptr) return false;
+    if (resolved == nullptr)
+      return false;
     std::string to = resolved;
     free(resolved);
     struct stat st;
-    if (stat(to.c_str(), &st) != 0) return false;
+    if (stat(to.c_str(), &st) != 0)
+      return false;
     if ((st.st_mode & S_IWUSR) == 0) {
       errno = EACCES;  // read-only, as Windows would refuse it
       return false;
     }
-    if (chmod(from.c_str(), st.st_mode & 07777) != 0) return false;
-    if (chown(from.c_str(), st.st_uid, st.st_gid) != 0 && errno != EPERM) return false;
+    if (chmod(from.c_str(), st.st_mode & 07777) != 0)
+      return false;
+    if (chown(from.c_str(), st.st_uid, st.st_gid) != 0 && errno != EPERM)
+      return false;
     if (rename(from.c_str(), to.c_str()) != 0) {
-      if (errno != EXDEV) return false;
-      if (!ReplaceAcrossFileSystems(from, to, st)) return false;
+      if (errno != EXDEV)
+        return false;
+      if (!ReplaceAcrossFileSystems(from, to, st))
+        return false;
     }
     SyncDirectoryOf(to);
     return true;
@@ -325,7 +354,8 @@ class PosixFileSystem final : public FileSystem {
   bool SameFile(const std::u16string& a, const std::u16string& b) override {
     struct stat sa;
     struct stat sb;
-    if (stat(ToUtf8(a).c_str(), &sa) != 0 || stat(ToUtf8(b).c_str(), &sb) != 0) return false;
+    if (stat(ToUtf8(a).c_str(), &sa) != 0 || stat(ToUtf8(b).c_str(), &sb) != 0)
+      return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   }
 };
@@ -338,13 +368,16 @@ class Formatter {
   Formatter(char16_t* out, std::size_t cap) : out_(out), cap_(cap) {}
 
   void Put(char16_t c) {
-    if (cap_ > 0 && used_ + 1 < cap_) out_[used_++] = c;
+    if (cap_ > 0 && used_ + 1 < cap_)
+      out_[used_++] = c;
   }
   void Pad(std::size_t width, std::size_t len, char16_t fill) {
-    for (std::size_t i = len; i < width; ++i) Put(fill);
+    for (std::size_t i = len; i < width; ++i)
+      Put(fill);
   }
   std::size_t Finish() {
-    if (cap_ > 0) out_[used_] = 0;
+    if (cap_ > 0)
+      out_[used_] = 0;
     return used_;
   }
 
@@ -378,13 +411,15 @@ std::ptrdiff_t MultiByteToWide(unsigned codePage, const char* bytes, std::size_t
       // Count first: only an output that really overflows fails.
       std::u16string tmp(n, u'\0');
       std::size_t units = DecodeUtf8(s, n, tmp.data());
-      if (units > cap) return -1;
+      if (units > cap)
+        return -1;
       std::copy_n(tmp.data(), units, out);
       return static_cast<std::ptrdiff_t>(units);
     }
     return static_cast<std::ptrdiff_t>(DecodeUtf8(s, n, out));
   }
-  if (cap < n) return -1;
+  if (cap < n)
+    return -1;
   for (std::size_t i = 0; i < n; ++i) {
     unsigned b = s[i];
     out[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
@@ -395,11 +430,14 @@ std::ptrdiff_t MultiByteToWide(unsigned codePage, const char* bytes, std::size_t
 std::ptrdiff_t WideToMultiByte(unsigned codePage, const char16_t* text, std::size_t n, char* out,
                                std::size_t cap) {
   if (codePage == kUtf8CodePage) {
-    if (cap < MaxNarrowBytes(n) && Utf8Length(text, n) > cap) return -1;
+    if (cap < MaxNarrowBytes(n) && Utf8Length(text, n) > cap)
+      return -1;
     return static_cast<std::ptrdiff_t>(EncodeUtf8(text, n, reinterpret_cast<unsigned char*>(out)));
   }
-  if (cap < n) return -1;
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(Cp1252FromUnit(text[i]));
+  if (cap < n)
+    return -1;
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = static_cast<char>(Cp1252FromUnit(text[i]));
   return static_cast<std::ptrdiff_t>(n);
 }
 
@@ -418,17 +456,25 @@ bool IsTextUnicode(const void* bytes, std::size_t n, int* flags) {
     for (std::size_t i = 0; i < units; ++i) {
       unsigned lo = s[2 * i];
       unsigned hi = s[2 * i + 1];
-      if (hi == 0 && lo != 0 && lo < 0x80) ++ascii16;
-      if (hi == 0 && (lo == 0x0A || lo == 0x0D || lo == 0x09 || lo == 0x20)) ++controls;
-      if (lo == 0 && hi != 0) ++zeroLow;
+      if (hi == 0 && lo != 0 && lo < 0x80)
+        ++ascii16;
+      if (hi == 0 && (lo == 0x0A || lo == 0x0D || lo == 0x09 || lo == 0x20))
+        ++controls;
+      if (lo == 0 && hi != 0)
+        ++zeroLow;
     }
-    if (ascii16 == units) passed |= 0x0001;                               // ASCII16
-    if (ascii16 * 2 > units && zeroLow * 8 < units) passed |= 0x0002;     // STATISTICS
-    if (controls > 0 && zeroLow * 8 < units) passed |= 0x0004;            // CONTROLS
-    if (s[0] == 0xFF && s[1] == 0xFE) passed |= 0x0008;                   // SIGNATURE
+    if (ascii16 == units)
+      passed |= 0x0001;  // ASCII16
+    if (ascii16 * 2 > units && zeroLow * 8 < units)
+      passed |= 0x0002;  // STATISTICS
+    if (controls > 0 && zeroLow * 8 < units)
+      passed |= 0x0004;  // CONTROLS
+    if (s[0] == 0xFF && s[1] == 0xFE)
+      passed |= 0x0008;  // SIGNATURE
   }
   passed &= asked;
-  if (flags != nullptr) *flags = passed;
+  if (flags != nullptr)
+    *flags = passed;
   return passed != 0;
 }
 
@@ -444,7 +490,8 @@ bool DecodeUtf8Argument(const char* arg, std::u16string* out) {
 std::u16string ExecutablePath() {
   std::string buffer(4096, '\0');
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) return {};
+  if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size())
+    return {};
   buffer.resize(static_cast<std::size_t>(n));
   return FromUtf8(buffer);
 }
@@ -452,19 +499,32 @@ std::u16string ExecutablePath() {
 std::u16string TempDirectory() {
   const char* dir = getenv("TMPDIR");
   std::string path = (dir != nullptr && *dir != '\0') ? dir : "/tmp";
-  if (path.back() != '/') path += '/';
+  if (path.back() != '/')
+    path += '/';
   return FromUtf8(path);
 }
 
 // ---------------------------------------------------------------------------
 // Errors
 
-int LastError() { return errno; }
-void SetLastError(int code) { errno = code; }
-int ErrorAccessDenied() { return EACCES; }
-int ErrorNotRegularFile() { return EINVAL; }
-int ErrorNoSpace() { return ENOSPC; }
-int ErrorFileExists() { return EEXIST; }
+int LastError() {
+  return errno;
+}
+void SetLastError(int code) {
+  errno = code;
+}
+int ErrorAccessDenied() {
+  return EACCES;
+}
+int ErrorNotRegularFile() {
+  return EINVAL;
+}
+int ErrorNoSpace() {
+  return ENOSPC;
+}
+int ErrorFileExists() {
+  return EEXIST;
+}
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
@@ -485,15 +545,19 @@ std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, 
     bool left = false;
     char16_t fill = u' ';
     for (; *p == u'-' || *p == u'0'; ++p) {
-      if (*p == u'-') left = true;
-      if (*p == u'0') fill = u'0';
+      if (*p == u'-')
+        left = true;
+      if (*p == u'0')
+        fill = u'0';
     }
     std::size_t width = 0;
-    for (; *p >= u'0' && *p <= u'9'; ++p) width = width * 10 + (*p - u'0');
+    for (; *p >= u'0' && *p <= u'9'; ++p)
+      width = width * 10 + (*p - u'0');
     std::size_t precision = SIZE_MAX;
     if (*p == u'.') {
       precision = 0;
-      for (++p; *p >= u'0' && *p <= u'9'; ++p) precision = precision * 10 + (*p - u'0');
+      for (++p; *p >= u'0' && *p <= u'9'; ++p)
+        precision = precision * 10 + (*p - u'0');
     }
     bool narrow = false;
     if (*p == u'h') {
@@ -502,7 +566,8 @@ std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, 
     } else if (*p == u'l') {
       ++p;  // long is 32 bits, as on the platform the formats come from
     }
-    if (left) fill = u' ';
+    if (left)
+      fill = u' ';
     char16_t digits[16];
     std::size_t len = 0;
     switch (*p) {
@@ -518,12 +583,17 @@ std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, 
         bool negative = v < 0;
         std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(v) : v;
         len = UnsignedDigits(magnitude, 10, false, digits);
-        if (negative && fill == u'0') f.Put(u'-');
+        if (negative && fill == u'0')
+          f.Put(u'-');
         std::size_t total = len + (negative ? 1 : 0);
-        if (!left) f.Pad(width, total, fill);
-        if (negative && fill != u'0') f.Put(u'-');
-        for (std::size_t i = 0; i < len; ++i) f.Put(digits[i]);
-        if (left) f.Pad(width, total, u' ');
+        if (!left)
+          f.Pad(width, total, fill);
+        if (negative && fill != u'0')
+          f.Put(u'-');
+        for (std::size_t i = 0; i < len; ++i)
+          f.Put(digits[i]);
+        if (left)
+          f.Pad(width, total, u' ');
         break;
       }
       case u'u':
@@ -531,27 +601,38 @@ std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, 
       case u'X': {
         std::uint32_t v = va_arg(args, unsigned);
         len = UnsignedDigits(v, *p == u'u' ? 10 : 16, *p == u'X', digits);
-        if (!left) f.Pad(width, len, fill);
-        for (std::size_t i = 0; i < len; ++i) f.Put(digits[i]);
-        if (left) f.Pad(width, len, u' ');
+        if (!left)
+          f.Pad(width, len, fill);
+        for (std::size_t i = 0; i < len; ++i)
+          f.Put(digits[i]);
+        if (left)
+          f.Pad(width, len, u' ');
         break;
       }
       case u's': {
         if (narrow) {
           const char* s = va_arg(args, const char*);
-          if (s == nullptr) s = "(null)";
+          if (s == nullptr)
+            s = "(null)";
           len = std::min(std::strlen(s), precision);
-          if (!left) f.Pad(width, len, u' ');
-          for (std::size_t i = 0; i < len; ++i) f.Put(static_cast<unsigned char>(s[i]));
+          if (!left)
+            f.Pad(width, len, u' ');
+          for (std::size_t i = 0; i < len; ++i)
+            f.Put(static_cast<unsigned char>(s[i]));
         } else {
           const char16_t* s = va_arg(args, const char16_t*);
-          if (s == nullptr) s = u"(null)";
+          if (s == nullptr)
+            s = u"(null)";
           len = 0;
-          while (len < precision && s[len] != 0) ++len;
-          if (!left) f.Pad(width, len, u' ');
-          for (std::size_t i = 0; i < len; ++i) f.Put(s[i]);
+          while (len < precision && s[len] != 0)
+            ++len;
+          if (!left)
+            f.Pad(width, len, u' ');
+          for (std::size_t i = 0; i < len; ++i)
+            f.Put(s[i]);
         }
-        if (left) f.Pad(width, len, u' ');
+        if (left)
+          f.Pad(width, len, u' ');
         break;
       }
       case 0:
@@ -567,7 +648,8 @@ std::size_t FormatWideV(char16_t* out, std::size_t cap, const char16_t* format, 
 
 void WriteConsoleText(std::u16string_view text) {
   std::string bytes(MaxNarrowBytes(text.size()), '\0');
-  bytes.resize(EncodeUtf8(text.data(), text.size(), reinterpret_cast<unsigned char*>(bytes.data())));
+  bytes.resize(
+      EncodeUtf8(text.data(), text.size(), reinterpret_cast<unsigned char*>(bytes.data())));
   WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
 }
 
@@ -575,8 +657,12 @@ void WriteStandardError(std::string_view text) {
   WriteAll(STDERR_FILENO, text.data(), text.size());
 }
 
-unsigned CurrentProcessId() { return static_cast<unsigned>(getpid()); }
+unsigned CurrentProcessId() {
+  return static_cast<unsigned>(getpid());
+}
 
-[[noreturn]] void ExitProcessNow(int exitCode) { _exit(exitCode); }
+[[noreturn]] void ExitProcessNow(int exitCode) {
+  _exit(exitCode);
+}
 
 }  // namespace platform

@@ -32,7 +32,9 @@ std::ptrdiff_t WideToMultiByte(unsigned codePage, const char16_t* text, std::siz
                                std::size_t cap);
 
 // The most bytes WideToMultiByte can produce for n units in any code page.
-constexpr std::size_t MaxNarrowBytes(std::size_t n) { return 3 * n; }
+constexpr std::size_t MaxNarrowBytes(std::size_t n) {
+  return 3 * n;
+}
 
 // The UTF-16 text test: whether the n bytes look like UTF-16 little-endian
 // text. *flags holds the tests asked for on entry and those passed on return.

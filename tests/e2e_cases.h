@@ -6,7 +6,8 @@
 #include <vector>
 
 struct E2eFile {
-  std::string name;  // relative to the scratch root: "tool/..." beside the tool, "work/..." in the current directory
+  std::string name;  // relative to the scratch root: "tool/..." beside the tool, "work/..." in the
+                     // current directory
   std::string bytes;
 };
 
@@ -26,4 +27,6 @@ struct E2eCase {
 const std::vector<E2eCase>& E2eCases();
 
 // Test output names a case rather than dumping its bytes.
-inline void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
+inline void PrintTo(const E2eCase& c, std::ostream* os) {
+  *os << c.name;
+}

@@ -1,6 +1,7 @@
 #include "tests/tool_runner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -36,7 +37,8 @@ std::string ReadFile(const fs::path& path) {
 std::string WithoutCarriageReturns(std::string s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
+      continue;
     out += s[i];
   }
   return out;
@@ -66,7 +68,8 @@ Scratch::Scratch() {
   fs::path base = fs::temp_directory_path();
   for (;;) {
     m_root = base / ("iniseal-e2e-" + std::to_string(random() % 100000000));
-    if (fs::create_directory(m_root)) break;
+    if (fs::create_directory(m_root))
+      break;
   }
   fs::create_directory(ToolDir());
   fs::create_directory(WorkDir());
@@ -90,7 +93,9 @@ void Scratch::Write(const std::string& name, const std::string& bytes) const {
   out << bytes;
 }
 
-std::string Scratch::Read(const std::string& name) const { return ReadFile(m_root / name); }
+std::string Scratch::Read(const std::string& name) const {
+  return ReadFile(m_root / name);
+}
 
 bool Scratch::Exists(const std::string& name) const {
   std::error_code ignored;
@@ -100,9 +105,11 @@ bool Scratch::Exists(const std::string& name) const {
 std::vector<std::string> Scratch::Files() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
-    if (entry.is_directory()) continue;
+    if (entry.is_directory())
+      continue;
     std::string name = fs::relative(entry.path(), m_root).generic_string();
-    if (name != "tool/iniseal" && name != "tool/iniseal.exe") names.push_back(name);
+    if (name != "tool/iniseal" && name != "tool/iniseal.exe")
+      names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -110,10 +117,13 @@ std::vector<std::string> Scratch::Files() const {
 
 std::string Scratch::ToolPath(const fs::path& path) const {
   std::string text = path.generic_string();
-  if (!TestedTool().windows) return text;
-  if (path.is_absolute()) text = "Z:" + text;
+  if (!TestedTool().windows)
+    return text;
+  if (path.is_absolute())
+    text = "Z:" + text;
   for (char& c : text) {
-    if (c == '/') c = '\\';
+    if (c == '/')
+      c = '\\';
   }
   return text;
 }
@@ -122,15 +132,19 @@ ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& arg
   const ToolTarget& target = TestedTool();
   fs::path tool = scratch.ToolDir() / (target.windows ? "iniseal.exe" : "iniseal");
   std::string command = "cd " + Quote(scratch.WorkDir().string()) + " && ";
-  if (!target.runner.empty()) command += target.runner + " ";
+  if (!target.runner.empty())
+    command += target.runner + " ";
   command += Quote(tool.string());
   for (const std::string& arg : args) {
     command += ' ';
     command += Quote(arg);
   }
-  fs::path out = scratch.root() / ".stdout";
-  fs::path err = scratch.root() / ".stderr";
-  fs::path rc = scratch.root() / ".rc";
+  // Runs may go on at the same time: each keeps its own capture files.
+  static std::atomic<int> runCount{0};
+  std::string id = std::to_string(runCount++);
+  fs::path out = scratch.root() / (".stdout" + id);
+  fs::path err = scratch.root() / (".stderr" + id);
+  fs::path rc = scratch.root() / (".rc" + id);
   command += " > " + Quote(out.string()) + " 2> " + Quote(err.string()) + " < /dev/null";
   command += "; echo $? > " + Quote(rc.string());
   std::system(("sh -c " + Quote(command)).c_str());

@@ -23,7 +23,8 @@ TEST(ClassifyUtf8, Cases) {
       {"\xe2\x82", 0},  // cut short by the end
       {"\xc3x", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(ClassifyUtf8(c.bytes), c.expected) << c.bytes;
+  for (const auto& c : cases)
+    EXPECT_EQ(ClassifyUtf8(c.bytes), c.expected) << c.bytes;
 }
 
 TEST(Utf8Classifier, SequencesMaySpanChunks) {
@@ -60,7 +61,8 @@ TEST(ToNarrow, AnsiAndUtf8) {
 
 TEST(ToWideToNarrow, EveryAnsiByteRoundTrips) {
   std::string all;
-  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  for (int b = 1; b < 256; ++b)
+    all.push_back(static_cast<char>(b));
   std::u16string wide;
   ToWide(all.data(), all.size(), 0, wide);
   ASSERT_EQ(wide.size(), all.size());

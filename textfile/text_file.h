@@ -85,6 +85,6 @@ class TextFile {
   bool m_bAtEnd = false;             // the stream has no more bytes
   std::string m_pending;             // a line that spans refills
   std::string m_narrow;              // scratch for conversions on write
-  bool m_bWriting = false;  // the buffer holds bytes to write, not read
+  bool m_bWriting = false;           // the buffer holds bytes to write, not read
   bool m_bWriteFailed = false;
 };

@@ -15,18 +15,20 @@ bool IsUtf16(TextEncoding kind) {
 
 unsigned CodePageOf(TextEncoding kind) {
   return (kind == TextEncoding::Utf8 || kind == TextEncoding::Utf8Bom) ? platform::kUtf8CodePage
-                                                                        : platform::kAnsiCodePage;
+                                                                       : platform::kAnsiCodePage;
 }
 
 }  // namespace
 
 void TextFile::SetFault(ReadFault fault) {
-  if (m_fault == ReadFault::None) m_fault = fault;
+  if (m_fault == ReadFault::None)
+    m_fault = fault;
 }
 
 // Keeps the unread bytes and appends what the stream has next.
 bool TextFile::Refill() {
-  if (m_bAtEnd || !m_stream) return false;
+  if (m_bAtEnd || !m_stream)
+    return false;
   std::size_t left = m_nEnd - m_nPos;
   std::memmove(m_buffer.get(), m_buffer.get() + m_nPos, left);
   m_nPos = 0;
@@ -56,7 +58,8 @@ void TextFile::Restart() {
 }
 
 TextEncoding TextFile::GetEncoding() {
-  if (m_kind == TextEncoding::Undetected) DetectEncoding();
+  if (m_kind == TextEncoding::Undetected)
+    DetectEncoding();
   return m_kind;
 }
 
@@ -65,7 +68,8 @@ void TextFile::DetectEncoding() {
     m_kind = TextEncoding::Ascii;
     return;
   }
-  if (DetectMark()) return;
+  if (DetectMark())
+    return;
   m_kind = SniffContent();
   Restart();
 }
@@ -96,7 +100,8 @@ bool TextFile::DetectMark() {
 // test tells UTF-16 from 8-bit text.
 TextEncoding TextFile::SniffContent() {
   std::int64_t size = m_stream->Size();
-  if (size <= 0) return TextEncoding::Ascii;
+  if (size <= 0)
+    return TextEncoding::Ascii;
   Restart();
   Utf8Classifier classifier;
   while (Refill()) {
@@ -105,22 +110,27 @@ TextEncoding TextFile::SniffContent() {
   }
   if (!classifier.SawZeroByte()) {
     int utf8 = classifier.Result();
-    if (utf8 == 8) return TextEncoding::Utf8;
-    if (utf8 == 7) return TextEncoding::Ascii;
+    if (utf8 == 8)
+      return TextEncoding::Utf8;
+    if (utf8 == 7)
+      return TextEncoding::Ascii;
   }
   return LooksLikeUtf16(size) ? TextEncoding::Utf16Le : TextEncoding::Ansi;
 }
 
 bool TextFile::LooksLikeUtf16(std::int64_t size) {
-  if (static_cast<std::uint64_t>(size) > SIZE_MAX) return false;
+  if (static_cast<std::uint64_t>(size) > SIZE_MAX)
+    return false;
   std::size_t capacity = static_cast<std::size_t>(size);
   std::unique_ptr<char[]> content(new (std::nothrow) char[capacity]);
-  if (!content) return false;
+  if (!content)
+    return false;
   Restart();
   std::size_t n = 0;
   while (n < capacity) {
     std::ptrdiff_t got = m_stream->Read(content.get() + n, capacity - n);
-    if (got <= 0) break;
+    if (got <= 0)
+      break;
     n += static_cast<std::size_t>(got);
   }
   int flags = platform::kUnicodeTestMask;
@@ -138,10 +148,13 @@ std::size_t TextFile::FindLineEnd(const char* bytes, std::size_t n) const {
   std::size_t from = 0;
   while (from < n) {
     const void* hit = std::memchr(bytes + from, '\n', n - from);
-    if (!hit) break;
+    if (!hit)
+      break;
     std::size_t at = static_cast<const char*>(hit) - bytes;
-    if (!bigEndian && at % 2 == 0 && at + 1 < n && bytes[at + 1] == 0) return at + 2;
-    if (bigEndian && at % 2 == 1 && bytes[at - 1] == 0) return at + 1;
+    if (!bigEndian && at % 2 == 0 && at + 1 < n && bytes[at + 1] == 0)
+      return at + 2;
+    if (bigEndian && at % 2 == 1 && bytes[at - 1] == 0)
+      return at + 1;
     from = at + 1;
   }
   return std::string::npos;
@@ -172,12 +185,14 @@ bool TextFile::NextRawLine(std::string_view* line) {
     m_nPos += whole;
     spansRefill = true;
     if (!Refill()) {
-      if (m_fault != ReadFault::None) return false;
+      if (m_fault != ReadFault::None)
+        return false;
       if (m_nEnd > m_nPos) {
         SetFault(ReadFault::OddLength);
         return false;
       }
-      if (m_pending.empty()) return false;
+      if (m_pending.empty())
+        return false;
       *line = m_pending;
       return true;
     }
@@ -190,7 +205,8 @@ void TextFile::DeliverNarrow(std::string_view line, std::u16string& out) {
     return;
   }
   std::size_t n = line.size();
-  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) --n;
+  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+    --n;
   ToWide(line.data(), n, CodePageOf(m_kind), out);
 }
 
@@ -200,25 +216,30 @@ void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
   out.resize(units);
   char16_t* dst = out.data();
   if (m_kind == TextEncoding::Utf16BeBom) {
-    for (std::size_t i = 0; i < units; ++i) dst[i] = static_cast<char16_t>(b[2 * i] << 8 | b[2 * i + 1]);
+    for (std::size_t i = 0; i < units; ++i)
+      dst[i] = static_cast<char16_t>(b[2 * i] << 8 | b[2 * i + 1]);
   } else {
-    for (std::size_t i = 0; i < units; ++i) dst[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+    for (std::size_t i = 0; i < units; ++i)
+      dst[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
   }
   if (std::find(dst, dst + units, u'\0') != dst + units) {
     SetFault(ReadFault::ZeroCharacter);
     out.clear();
     return;
   }
-  while (units > 0 && (dst[units - 1] == u'\n' || dst[units - 1] == u'\r')) --units;
+  while (units > 0 && (dst[units - 1] == u'\n' || dst[units - 1] == u'\r'))
+    --units;
   out.resize(units);
 }
 
 bool TextFile::ReadLine(std::u16string& out) {
   out.clear();
-  if (!m_stream || m_fault != ReadFault::None) return false;
+  if (!m_stream || m_fault != ReadFault::None)
+    return false;
   GetEncoding();
   std::string_view line;
-  if (!NextRawLine(&line)) return false;
+  if (!NextRawLine(&line))
+    return false;
   if (IsUtf16(m_kind)) {
     DeliverUtf16(line, out);
   } else {

@@ -19,7 +19,8 @@ std::unique_ptr<TextFile> Open(const std::string& bytes, std::size_t chunk = SIZ
 std::vector<std::u16string> ReadAll(TextFile& file) {
   std::vector<std::u16string> lines;
   std::u16string line;
-  while (file.ReadLine(line)) lines.push_back(line);
+  while (file.ReadLine(line))
+    lines.push_back(line);
   return lines;
 }
 
@@ -74,11 +75,13 @@ TEST(ReadLine, MarksAreSkippedAndEachKindDecodes) {
     std::string bytes;
     std::vector<std::u16string> lines;
   } cases[] = {
-      {"\xEF\xBB\xBF" "caf\xC3\xA9\r\nx", {u"caf\u00e9", u"x"}},
+      {"\xEF\xBB\xBF"
+       "caf\xC3\xA9\r\nx",
+       {u"caf\u00e9", u"x"}},
       {"caf\xE9\r\n\x80", {u"caf\u00e9", u"\u20ac"}},
       {"\xFF\xFE" + Utf16Le(u"\u4e2d=1\r\nx\n"), {u"\u4e2d=1", u"x"}},
       {"\xFE\xFF" + Utf16Be(u"\u4e2d=1\r\nx"), {u"\u4e2d=1", u"x"}},
-      {Utf16Le(u"[s]\r\nk=\u0a0d\r\n"), {u"[s]", u"k=\u0a0d"}},  // 0x0A byte inside a unit
+      {Utf16Le(u"[s]\r\nk=\u0a0d\r\n"), {u"[s]", u"k=\u0a0d"}},        // 0x0A byte inside a unit
       {"\xFF\xFE" + Utf16Le(u"\u041a\u0d0a\r\n"), {u"\u041a\u0d0a"}},  // 0x1A, 0x0D, 0x0A bytes
   };
   for (const auto& c : cases) {
@@ -91,7 +94,8 @@ TEST(ReadLine, MarksAreSkippedAndEachKindDecodes) {
 TEST(ReadLine, LongLinesArriveWholeAcrossReads) {
   std::string line(5000, 'x');
   std::string utf8;
-  for (int i = 0; i < 3000; ++i) utf8 += "\xE2\x82\xAC";  // 3 bytes each
+  for (int i = 0; i < 3000; ++i)
+    utf8 += "\xE2\x82\xAC";  // 3 bytes each
   auto file = Open(line + "\n" + utf8 + "\nend", 777);
   std::vector<std::u16string> lines = ReadAll(*file);
   ASSERT_EQ(lines.size(), 3u);

@@ -7,7 +7,8 @@
 #include "textfile/text_file.h"
 
 bool TextFile::FlushBuffer() {
-  if (m_bWriteFailed) return false;
+  if (m_bWriteFailed)
+    return false;
   if (m_nEnd > 0 && !m_stream->Write(m_buffer.get(), m_nEnd)) {
     m_bWriteFailed = true;
     m_nError = platform::LastError();
@@ -18,9 +19,11 @@ bool TextFile::FlushBuffer() {
 
 bool TextFile::WriteBytes(const char* bytes, std::size_t n) {
   m_bWriting = true;
-  if (m_bWriteFailed) return false;
+  if (m_bWriteFailed)
+    return false;
   if (m_nEnd + n > kBufferSize) {
-    if (!FlushBuffer()) return false;
+    if (!FlushBuffer())
+      return false;
     if (n > kBufferSize) {
       if (!m_stream->Write(bytes, n)) {
         m_bWriteFailed = true;
@@ -35,7 +38,8 @@ bool TextFile::WriteBytes(const char* bytes, std::size_t n) {
 }
 
 bool TextFile::WriteText(std::u16string_view text) {
-  if (!m_stream) return false;
+  if (!m_stream)
+    return false;
   unsigned codePage =
       m_kind == TextEncoding::Utf8 ? platform::kUtf8CodePage : platform::kAnsiCodePage;
   // A line feed goes out as CR LF, as a text-mode stream writes it.
@@ -44,7 +48,8 @@ bool TextFile::WriteText(std::u16string_view text) {
     std::u16string_view piece = text.substr(0, lf);
     ToNarrow(piece, codePage, m_narrow);
     WriteBytes(m_narrow.data(), m_narrow.size());
-    if (lf == std::u16string_view::npos) break;
+    if (lf == std::u16string_view::npos)
+      break;
     WriteBytes("\r\n", 2);
     text.remove_prefix(lf + 1);
   }
@@ -52,14 +57,17 @@ bool TextFile::WriteText(std::u16string_view text) {
 }
 
 bool TextFile::WriteChar(char16_t ch) {
-  if (ch == 0) return false;
+  if (ch == 0)
+    return false;
   return WriteText(std::u16string_view(&ch, 1));
 }
 
 bool TextFile::WriteLine(std::u16string_view text, char16_t ch) {
-  if (!m_stream) return false;
+  if (!m_stream)
+    return false;
   WriteText(text);
-  if (ch != 0) WriteChar(ch);
+  if (ch != 0)
+    WriteChar(ch);
   return true;
 }
 
@@ -73,7 +81,8 @@ bool TextFile::WriteFormatted(const char16_t* format, char16_t ch, ...) {
 }
 
 bool TextFile::FlushToDisk() {
-  if (!m_stream || !FlushBuffer()) return false;
+  if (!m_stream || !FlushBuffer())
+    return false;
   if (!m_stream->Sync()) {
     m_bWriteFailed = true;
     m_nError = platform::LastError();
