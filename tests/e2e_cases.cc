@@ -40,6 +40,21 @@ const std::string kWideSealedAnsi = "0x3f58dfcf\r\n[s]\r\nk=?\xe9\r\n";
 const std::string kUtf8Bom = "\xef\xbb\xbfold\n k=\xe2\x82\xac\n";
 const std::string kUtf8BomSealed = "0xd36988ff\r\nk=\xe2\x82\xac\r\n";
 
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i)
+    out += piece;
+  return out;
+}
+
+// Lines far longer than any line buffer: the first outgrows the 15-bit word count.
+const std::string kLongLines =
+    "0x0\n"
+    "k=" +
+    std::string(70000, 'x') + "\nv=" + Repeat("\xe2\x82\xac", 5000) + "\n";
+const std::string kLongLinesSealed =
+    "0xa9cdd2c\r\nk=" + std::string(70000, 'x') + "\r\nv=" + Repeat("\xe2\x82\xac", 5000) + "\r\n";
+
 std::string Sealed(const std::string& checksum, const std::string& shownName) {
   return "Checksum is: " + checksum + "\nOutput is in file: " + shownName + "\n";
 }
@@ -219,6 +234,19 @@ std::vector<E2eCase> MakeCases() {
        {{"tool/x.ini", kAsciiSealed}},
        0,
        kBanner + Sealed("0x7ec462d", "x.ini"),
+       {}},
+
+      {"LongLinesStayWhole",
+       {"x.ini"},
+       {{"tool/x.ini", kLongLines}},
+       0,
+       kBanner + Sealed("0xa9cdd2c", "x.ini"),
+       {{"tool/x.ini", kLongLinesSealed}}},
+      {"LongLinesResealToThemselves",
+       {"x.ini"},
+       {{"tool/x.ini", kLongLinesSealed}},
+       0,
+       kBanner + Sealed("0xa9cdd2c", "x.ini"),
        {}},
 
       // What cannot be sealed without loss is refused and left alone.

@@ -20,8 +20,8 @@ def rotl16(x):
     return ((x << 1) | (x >> 15)) & 0xFFFF
 
 
-def checksum_words(data, count, seed):
-    n = count & 0x7FFF
+def checksum_words(data, count, seed, bounded=True):
+    n = count & 0x7FFF if bounded else count
     if n == 0:
         return 1
     d = seed & 0xFFFF
@@ -77,7 +77,9 @@ def seal(raw, name):
         stored.append(rest)
         if rest and rest[0] != ";":
             b = rest.encode(codec, "replace") + b"\0\0"
-            running = checksum_words(b, (len(b) - 2 + 1) // 2, running) ^ MASK
+            # A line whose bytes and terminator outgrow 6914 bytes counts every word.
+            fits = len(b) - 1 <= 6914
+            running = checksum_words(b, (len(b) - 2 + 1) // 2, running, fits) ^ MASK
     body = "".join(s + "\r\n" for s in stored).encode(codec, "replace")
     return running, ("0x%x\r\n" % running).encode() + body
 
