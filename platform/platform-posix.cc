@@ -742,6 +742,9 @@ void WriteStandardError(std::string_view text) {
   WriteAll(STDERR_FILENO, text.data(), text.size());
 }
 
+// ---------------------------------------------------------------------------
+// Report files
+
 bool AppendToFile(const char16_t* path, const void* bytes, std::size_t n) {
   char name[kLongestPath];
   if (!EncodeWhole(path, name, sizeof name)) {
