@@ -7,9 +7,13 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -398,6 +402,68 @@ std::size_t UnsignedDigits(std::uint32_t v, unsigned base, bool upper, char16_t*
   return n;
 }
 
+// ---------------------------------------------------------------------------
+// Heap-free text helpers for the assertion path
+
+// The longest path this layer handles, in bytes or units.
+constexpr std::size_t kLongestPath = 4096;
+
+// Copies text whole into out, or leaves out empty when it does not fit.
+std::size_t CopyWhole(std::u16string_view text, char16_t* out, std::size_t cap) {
+  if (cap == 0)
+    return 0;
+  if (text.size() >= cap) {
+    out[0] = 0;
+    return 0;
+  }
+  std::copy(text.begin(), text.end(), out);
+  out[text.size()] = 0;
+  return text.size();
+}
+
+// Decodes n UTF-8 bytes (n < kLongestPath) whole into out, or leaves it empty.
+std::size_t DecodeWhole(const char* bytes, std::size_t n, char16_t* out, std::size_t cap) {
+  char16_t units[kLongestPath];
+  n = DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), n, units);
+  return CopyWhole(std::u16string_view(units, n), out, cap);
+}
+
+// Encodes a NUL-terminated wide text to UTF-8 into out; false when it does not fit.
+bool EncodeWhole(const char16_t* text, char* out, std::size_t cap) {
+  std::size_t n = std::char_traits<char16_t>::length(text);
+  if (Utf8Length(text, n) >= cap)
+    return false;
+  out[EncodeUtf8(text, n, reinterpret_cast<unsigned char*>(out))] = '\0';
+  return true;
+}
+
+// Writes a wide text to fd as UTF-8, a piece at a time through the stack.
+void WriteWide(int fd, const char16_t* text) {
+  constexpr std::size_t kPiece = 512;
+  unsigned char bytes[MaxNarrowBytes(kPiece)];
+  std::size_t n = std::char_traits<char16_t>::length(text);
+  while (n > 0) {
+    std::size_t take = std::min(n, kPiece);
+    // Keep a surrogate pair in one piece.
+    if (take < n && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF)
+      --take;
+    WriteAll(fd, bytes, EncodeUtf8(text, take, bytes));
+    text += take;
+    n -= take;
+  }
+}
+
+struct Overrides {
+  bool hasExecutablePath = false;
+  std::u16string executablePath;
+  bool hasTempDirectory = false;
+  std::u16string tempDirectory;
+  int sessionId = -1;
+};
+Overrides g_overrides;
+
+thread_local const char16_t* t_threadName = nullptr;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -488,20 +554,39 @@ bool DecodeUtf8Argument(const char* arg, std::u16string* out) {
 }
 
 std::u16string ExecutablePath() {
-  std::string buffer(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size())
-    return {};
-  buffer.resize(static_cast<std::size_t>(n));
-  return FromUtf8(buffer);
+  char16_t path[kLongestPath];
+  return std::u16string(path, ExecutablePath(path, kLongestPath));
 }
 
 std::u16string TempDirectory() {
+  char16_t path[kLongestPath];
+  return std::u16string(path, TempDirectory(path, kLongestPath));
+}
+
+std::size_t ExecutablePath(char16_t* out, std::size_t cap) {
+  if (g_overrides.hasExecutablePath)
+    return CopyWhole(g_overrides.executablePath, out, cap);
+  char bytes[kLongestPath];
+  ssize_t n = readlink("/proc/self/exe", bytes, sizeof bytes);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof bytes)
+    return CopyWhole({}, out, cap);
+  return DecodeWhole(bytes, static_cast<std::size_t>(n), out, cap);
+}
+
+std::size_t TempDirectory(char16_t* out, std::size_t cap) {
+  if (g_overrides.hasTempDirectory)
+    return CopyWhole(g_overrides.tempDirectory, out, cap);
   const char* dir = getenv("TMPDIR");
-  std::string path = (dir != nullptr && *dir != '\0') ? dir : "/tmp";
-  if (path.back() != '/')
-    path += '/';
-  return FromUtf8(path);
+  if (dir == nullptr || *dir == '\0')
+    dir = "/tmp";
+  char bytes[kLongestPath];
+  std::size_t n = strnlen(dir, sizeof bytes - 2);
+  if (dir[n] != '\0')
+    return CopyWhole({}, out, cap);
+  std::memcpy(bytes, dir, n);
+  if (bytes[n - 1] != '/')
+    bytes[n++] = '/';
+  return DecodeWhole(bytes, n, out, cap);
 }
 
 // ---------------------------------------------------------------------------
@@ -657,12 +742,138 @@ void WriteStandardError(std::string_view text) {
   WriteAll(STDERR_FILENO, text.data(), text.size());
 }
 
+// ---------------------------------------------------------------------------
+// Report files
+
+bool AppendToFile(const char16_t* path, const void* bytes, std::size_t n) {
+  char name[kLongestPath];
+  if (!EncodeWhole(path, name, sizeof name)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return false;
+  WriteAll(fd, bytes, n);
+  close(fd);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Process
+
 unsigned CurrentProcessId() {
   return static_cast<unsigned>(getpid());
 }
 
+unsigned CurrentThreadId() {
+#if defined(__linux__)
+  return static_cast<unsigned>(gettid());
+#else
+  // Elsewhere: the thread's number in the order threads first ask.
+  static std::atomic<unsigned> next{1};
+  thread_local unsigned id = next++;
+  return id;
+#endif
+}
+
+int SessionId() {
+  if (g_overrides.sessionId >= 0)
+    return g_overrides.sessionId;
+  // The audit login session; the kernel shows 4294967295 for "none".
+  int fd = open("/proc/self/sessionid", O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return 0;
+  char text[16];
+  ssize_t n = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (n <= 0)
+    return 0;
+  long long id = 0;
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    id = id * 10 + (text[i] - '0');
+    if (id > INT_MAX)
+      return 0;
+  }
+  return static_cast<int>(id);
+}
+
+const char16_t* ThreadNameSlot() {
+  return t_threadName;
+}
+void SetThreadNameSlot(const char16_t* name) {
+  t_threadName = name;
+}
+
+void WriteDebuggerText(const char16_t* text) {
+  WriteWide(STDERR_FILENO, text);
+}
+
+void ShowMessageBox(const char16_t* text, const char16_t* caption) {
+  WriteWide(STDERR_FILENO, caption);
+  WriteAll(STDERR_FILENO, "\n", 1);
+  WriteWide(STDERR_FILENO, text);
+  WriteAll(STDERR_FILENO, "\n", 1);
+}
+
+LocalTime CurrentLocalTime() {
+  LocalTime now;
+  struct timespec ts;
+  struct tm parts;
+  if (clock_gettime(CLOCK_REALTIME, &ts) != 0 || localtime_r(&ts.tv_sec, &parts) == nullptr) {
+    return now;
+  }
+  now.year = parts.tm_year + 1900;
+  now.month = parts.tm_mon + 1;
+  now.day = parts.tm_mday;
+  now.hour = parts.tm_hour;
+  now.minute = parts.tm_min;
+  now.second = parts.tm_sec;
+  now.milliseconds = static_cast<int>(ts.tv_nsec / 1000000);
+  return now;
+}
+
+OsVersion CurrentOsVersion() {
+  OsVersion version;
+  struct utsname names;
+  if (uname(&names) != 0) {
+    std::strcpy(version.kernel, "POSIX");
+    return version;
+  }
+  std::size_t n = strnlen(names.sysname, sizeof version.kernel - 1);
+  std::memcpy(version.kernel, names.sysname, n);
+  // The release begins with the major and minor numbers: "6.1.0-18-amd64".
+  const char* p = names.release;
+  int* fields[] = {&version.major, &version.minor};
+  for (int* field : fields) {
+    for (; *p >= '0' && *p <= '9'; ++p)
+      *field = std::min(*field * 10 + (*p - '0'), 99999);
+    if (*p != '.')
+      break;
+    ++p;
+  }
+  return version;
+}
+
 [[noreturn]] void ExitProcessNow(int exitCode) {
   _exit(exitCode);
+}
+
+// ---------------------------------------------------------------------------
+// Stand-ins for tests
+
+void OverrideExecutablePath(const char16_t* path) {
+  g_overrides.hasExecutablePath = path != nullptr;
+  g_overrides.executablePath = path != nullptr ? path : u"";
+}
+
+void OverrideTempDirectory(const char16_t* dir) {
+  g_overrides.hasTempDirectory = dir != nullptr;
+  g_overrides.tempDirectory = dir != nullptr ? dir : u"";
+}
+
+void OverrideSessionId(int id) {
+  g_overrides.sessionId = id;
 }
 
 }  // namespace platform

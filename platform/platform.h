@@ -65,6 +65,13 @@ std::u16string ExecutablePath();
 // The directory for temporary files, ending in a separator; empty if unknown.
 std::u16string TempDirectory();
 
+// The same two paths without heap memory, for the assertion path, which must
+// work when the heap is exhausted. Each writes the path and a terminator into
+// out and returns its length; 0 (out empty) when it cannot be had or does not
+// fit cap units. A cut path would name another place, so none is cut.
+std::size_t ExecutablePath(char16_t* out, std::size_t cap);
+std::size_t TempDirectory(char16_t* out, std::size_t cap);
+
 // ---------------------------------------------------------------------------
 // Errors
 
@@ -126,6 +133,11 @@ class FileSystem {
 // The real file system of this machine.
 FileSystem& RealFileSystem();
 
+// Opens path for appending, creating the file if needed, appends the n bytes
+// as they are and closes it. False when the file cannot be opened; a failed
+// write is not reported. Uses no heap memory: the assertion reporter calls it.
+bool AppendToFile(const char16_t* path, const void* bytes, std::size_t n);
+
 // ---------------------------------------------------------------------------
 // Console and formatting
 
@@ -145,8 +157,54 @@ void WriteStandardError(std::string_view text);
 // Process
 
 unsigned CurrentProcessId();
+unsigned CurrentThreadId();
+
+// The number of the login session the process runs in; 0 when it cannot be
+// found.
+int SessionId();
+
+// The current thread's name slot: a wide text that something outside the tool
+// may have stored for the thread; null when it has none.
+const char16_t* ThreadNameSlot();
+void SetThreadNameSlot(const char16_t* name);
+
+// Sends a line to an attached debugger (or where the platform has no such
+// channel, to standard error).
+void WriteDebuggerText(const char16_t* text);
+
+// Shows text in a modal box with the caption, a single OK button and no icon,
+// and waits until it is closed (or where there is no such box, writes the
+// caption and the text to standard error).
+void ShowMessageBox(const char16_t* text, const char16_t* caption);
+
+struct LocalTime {
+  int year = 0;
+  int month = 0;  // 1 to 12
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int milliseconds = 0;
+};
+LocalTime CurrentLocalTime();
+
+struct OsVersion {
+  int platformId = 0;    // Windows: 2 for the NT family; elsewhere 0
+  char kernel[32] = {};  // elsewhere: the kernel's name, such as "Linux"; empty on Windows
+  int major = 0;
+  int minor = 0;
+};
+OsVersion CurrentOsVersion();
 
 // Ends the process at once with the exit code, without the runtime's clean-up.
 [[noreturn]] void ExitProcessNow(int exitCode);
+
+// ---------------------------------------------------------------------------
+// Stand-ins for tests, for what a process cannot choose for itself. Each holds
+// until it is replaced; null or a negative number brings the real one back.
+
+void OverrideExecutablePath(const char16_t* path);  // also seen by ExecutablePath()
+void OverrideTempDirectory(const char16_t* dir);    // also seen by TempDirectory()
+void OverrideSessionId(int id);
 
 }  // namespace platform

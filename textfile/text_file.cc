@@ -16,5 +16,6 @@ bool TextFile::CloseTextFile() {
     ok = false;
   }
   m_stream.reset();
+  m_strNote.reset();
   return ok;
 }

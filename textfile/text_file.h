@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "corekit/TavString.h"
 #include "platform/platform.h"
 #include "textfile/text_encoding.h"
 
@@ -74,6 +76,8 @@ class TextFile {
   bool WriteBytes(const char* bytes, std::size_t n);
   bool FlushBuffer();
 
+  // The record's string: the tool stores nothing in it. Released with the stream.
+  std::optional<TavString> m_strNote{std::in_place};
   std::unique_ptr<platform::File> m_stream;
   TextEncoding m_kind = TextEncoding::Undetected;
   ReadFault m_fault = ReadFault::None;
