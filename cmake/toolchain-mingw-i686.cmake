@@ -1,0 +1,4 @@
+# Cross build for 32-bit Windows with MinGW-w64 (the shipped exe).
+set(INISEAL_MINGW_TRIPLET i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
