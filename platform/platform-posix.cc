@@ -30,6 +30,19 @@ namespace {
 // ---------------------------------------------------------------------------
 // UTF-8
 
+bool IsContinuation(unsigned b) {
+  return (b & 0xC0) == 0x80;
+}
+
+// Replaces ill-formed input as the Win32 conversion does (measured under Wine by
+// tools/win32_probe): a byte that cannot start a sequence becomes one U+FFFD; a
+// lead whose second byte is a continuation byte outside the lead's range (an
+// overlong form, a surrogate, a value above U+10FFFF) becomes one U+FFFD with
+// that byte; a sequence broken off by another byte becomes one U+FFFD for the
+// bytes before it; and a lead with fewer bytes left than its sequence needs
+// becomes one U+FFFD with the continuation bytes after it. Wine there also
+// swallows the characters that follow; Unicode forbids consuming well-formed
+// characters, so ours are decoded on their own.
 std::size_t DecodeUtf8(const unsigned char* s, std::size_t n, char16_t* out) {
   std::size_t i = 0;
   std::size_t o = 0;
@@ -40,45 +53,56 @@ std::size_t DecodeUtf8(const unsigned char* s, std::size_t n, char16_t* out) {
       ++i;
       continue;
     }
-    unsigned need = 0;
+    std::size_t need = 0;
     std::uint32_t cp = 0;
     unsigned lo = 0x80;
     unsigned hi = 0xBF;
     if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
+      need = 2;
       cp = b & 0x1F;
     } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
+      need = 3;
       cp = b & 0x0F;
       if (b == 0xE0)
-        lo = 0xA0;  // no overlong forms
+        lo = 0xA0;  // overlong below
       if (b == 0xED)
-        hi = 0x9F;  // no encoded surrogates
+        hi = 0x9F;  // surrogates above
     } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
+      need = 4;
       cp = b & 0x07;
       if (b == 0xF0)
-        lo = 0x90;
+        lo = 0x90;  // overlong below
       if (b == 0xF4)
-        hi = 0x8F;  // nothing above U+10FFFF
+        hi = 0x8F;  // beyond U+10FFFF above
     } else {
       out[o++] = 0xFFFD;
       ++i;
       continue;
     }
-    // Each maximal ill-formed prefix becomes one replacement character.
-    std::size_t j = i + 1;
-    unsigned k = 0;
-    for (; k < need && j < n; ++k, ++j) {
-      unsigned c = s[j];
-      if (c < lo || c > hi)
-        break;
-      lo = 0x80;
-      hi = 0xBF;
-      cp = (cp << 6) | (c & 0x3F);
+    out[o] = 0xFFFD;
+    if (n - i < need) {
+      ++o;
+      for (++i; i < n && IsContinuation(s[i]); ++i) {
+      }
+      continue;
     }
-    if (k < need) {
-      out[o++] = 0xFFFD;
+    unsigned second = s[i + 1];
+    if (!IsContinuation(second)) {
+      ++o;
+      ++i;
+      continue;
+    }
+    if (second < lo || second > hi) {
+      ++o;
+      i += 2;
+      continue;
+    }
+    cp = (cp << 6) | (second & 0x3F);
+    std::size_t j = i + 2;
+    for (; j < i + need && IsContinuation(s[j]); ++j)
+      cp = (cp << 6) | (s[j] & 0x3F);
+    if (j < i + need) {
+      ++o;
     } else if (cp >= 0x10000) {
       cp -= 0x10000;
       out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -508,37 +532,39 @@ std::ptrdiff_t WideToMultiByte(unsigned codePage, const char16_t* text, std::siz
 }
 
 bool IsTextUnicode(const void* bytes, std::size_t n, int* flags) {
-  // Our own test in place of the Windows one: UTF-16LE text holds line ends and
-  // blanks as whole units, and most of an INI file's units are zero-extended
-  // ASCII. 8-bit text with stray zero bytes shows neither pattern.
+  // Our own rules in place of the Windows test, fitted to what the Win32 call
+  // answers under Wine (tools/win32_probe and the tests that run it). It looks
+  // at the first 256 units; an odd last byte pairs with the zero byte that
+  // callers put after the buffer. ASCII16 is never reported.
   const unsigned char* s = static_cast<const unsigned char*>(bytes);
-  int asked = flags != nullptr ? *flags : kUnicodeTestMask;
+  constexpr std::size_t kUnitsLookedAt = 256;
+  auto unitAt = [&](std::size_t i) -> unsigned {
+    return s[2 * i] | (2 * i + 1 < n ? s[2 * i + 1] : 0) << 8;
+  };
+  std::size_t units = (n + 1) / 2;
   int passed = 0;
-  if (n >= 2 && n % 2 == 0) {
-    std::size_t units = n / 2;
-    std::size_t ascii16 = 0;
-    std::size_t controls = 0;
-    std::size_t zeroLow = 0;
-    for (std::size_t i = 0; i < units; ++i) {
-      unsigned lo = s[2 * i];
-      unsigned hi = s[2 * i + 1];
-      if (hi == 0 && lo != 0 && lo < 0x80)
-        ++ascii16;
-      if (hi == 0 && (lo == 0x0A || lo == 0x0D || lo == 0x09 || lo == 0x20))
-        ++controls;
-      if (lo == 0 && hi != 0)
-        ++zeroLow;
-    }
-    if (ascii16 == units)
-      passed |= 0x0001;  // ASCII16
-    if (ascii16 * 2 > units && zeroLow * 8 < units)
-      passed |= 0x0002;  // STATISTICS
-    if (controls > 0 && zeroLow * 8 < units)
-      passed |= 0x0004;  // CONTROLS
-    if (s[0] == 0xFF && s[1] == 0xFE)
-      passed |= 0x0008;  // SIGNATURE
+  // STATISTICS: fewer than half the units of an even-sized prefix leave the
+  // ASCII and Latin-1 range.
+  std::size_t counted = std::min(units / 2 * 2, kUnitsLookedAt);
+  std::size_t wide = 0;
+  for (std::size_t i = 0; i < counted; ++i) {
+    if (unitAt(i) > 0xFF)
+      ++wide;
   }
-  passed &= asked;
+  if (2 * wide < counted)
+    passed |= 0x0002;
+  // CONTROLS: a line end, tab, blank or zero unit anywhere but in the last
+  // unit, or an ideographic space anywhere.
+  for (std::size_t i = 0; i < std::min(units, kUnitsLookedAt); ++i) {
+    unsigned u = unitAt(i);
+    bool control = u == 0x0000 || u == 0x0009 || u == 0x000A || u == 0x000D || u == 0x0020;
+    if (u == 0x3000 || (control && i + 1 < units))
+      passed |= 0x0004;
+  }
+  // SIGNATURE: the little-endian byte order mark.
+  if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE)
+    passed |= 0x0008;
+  passed &= flags != nullptr ? *flags : kUnicodeTestMask;
   if (flags != nullptr)
     *flags = passed;
   return passed != 0;

@@ -119,10 +119,11 @@ TextEncoding TextFile::SniffContent() {
 }
 
 bool TextFile::LooksLikeUtf16(std::int64_t size) {
-  if (static_cast<std::uint64_t>(size) > SIZE_MAX)
+  if (static_cast<std::uint64_t>(size) >= SIZE_MAX)
     return false;
   std::size_t capacity = static_cast<std::size_t>(size);
-  std::unique_ptr<char[]> content(new (std::nothrow) char[capacity]);
+  // One byte more: the UTF-16 test pairs an odd last byte with the zero after it.
+  std::unique_ptr<char[]> content(new (std::nothrow) char[capacity + 1]);
   if (!content)
     return false;
   Restart();
@@ -133,6 +134,7 @@ bool TextFile::LooksLikeUtf16(std::int64_t size) {
       break;
     n += static_cast<std::size_t>(got);
   }
+  content[n] = 0;
   int flags = platform::kUnicodeTestMask;
   return platform::IsTextUnicode(content.get(), n, &flags) && flags != 0;
 }
