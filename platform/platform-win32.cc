@@ -219,6 +219,25 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
+// Windows refuses to replace a file that another process holds open, such as a
+// second run reading it or a virus scanner: the move is tried again for a
+// couple of seconds before it counts as failed.
+constexpr int kMoveAttempts = 100;
+constexpr DWORD kMoveRetryMilliseconds = 20;
+
+bool MoveIntoPlace(const std::u16string& source, const std::u16string& target) {
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(W(source), W(target), kMoveFlags))
+      return true;
+    DWORD error = GetLastError();
+    bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+    if (!busy || attempt == kMoveAttempts)
+      return false;
+    Sleep(kMoveRetryMilliseconds);
+    ::SetLastError(error);
+  }
+}
+
 std::u16string DirectoryOf(const std::u16string& path) {
   std::size_t sep = path.find_last_of(u"\\/");
   return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
@@ -248,7 +267,7 @@ bool ReplaceAcrossVolumes(const std::u16string& source, const std::u16string& ta
   bool ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
   if (handle != INVALID_HANDLE_VALUE)
     CloseHandle(handle);
-  ok = ok && MoveFileExW(W(sibling), W(target), kMoveFlags) != 0;
+  ok = ok && MoveIntoPlace(sibling, target);
   if (!ok) {
     DWORD error = GetLastError();
     SetFileAttributesW(W(sibling), FILE_ATTRIBUTE_NORMAL);
@@ -308,7 +327,7 @@ class Win32FileSystem final : public FileSystem {
     DWORD kept = attrs & kKeptAttributes;
     if (!SetFileAttributesW(W(source), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL))
       return false;
-    if (MoveFileExW(W(source), W(to), kMoveFlags))
+    if (MoveIntoPlace(source, to))
       return true;
     if (GetLastError() != ERROR_NOT_SAME_DEVICE)
       return false;
