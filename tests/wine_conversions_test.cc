@@ -315,6 +315,10 @@ TEST(WineConversions, TextTest) {
   buffers.push_back(ascii + wide);
   buffers.push_back(wide + ascii);
   buffers.push_back(wide + Utf16Bytes(u"\r\n"));
+  for (std::size_t at = 250; at < 260; ++at) {
+    buffers.push_back(Utf16Bytes(std::u16string(at, u'\u4e2d') + u"\r\n"));
+    buffers.push_back(Utf16Bytes(std::u16string(at / 2, u'a') + std::u16string(at, u'\u4e2d')));
+  }
   std::vector<std::string> answers = AskWindows("istextunicode", buffers);
   for (std::size_t i = 0; i < buffers.size(); ++i)
     EXPECT_EQ(PosixTextTest(buffers[i]), answers[i]) << Printable(buffers[i].substr(0, 64));
