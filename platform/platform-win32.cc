@@ -9,8 +9,13 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// GCC 12 takes the segment reads inside NtCurrentTeb for out-of-bounds reads.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
 #include <windows.h>
+#pragma GCC diagnostic pop
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -396,6 +401,62 @@ std::string ConsoleBytes(std::u16string_view text) {
   return bytes;
 }
 
+// ---------------------------------------------------------------------------
+// Stand-ins set by tests
+
+struct Overrides {
+  bool hasExecutablePath = false;
+  std::u16string executablePath;
+  bool hasTempDirectory = false;
+  std::u16string tempDirectory;
+  int sessionId = -1;
+};
+Overrides g_overrides;
+
+// Copies text and a terminator into out if it fits whole; else leaves out empty.
+std::size_t CopyWhole(std::u16string_view text, char16_t* out, std::size_t cap) {
+  if (cap == 0)
+    return 0;
+  std::size_t n = text.size() < cap ? text.size() : 0;
+  std::char_traits<char16_t>::copy(out, text.data(), n);
+  out[n] = 0;
+  return n;
+}
+
+// ---------------------------------------------------------------------------
+// Session number
+
+using ProcessIdToSessionIdFunction = BOOL(WINAPI*)(DWORD, DWORD*);
+
+// Older systems lack ProcessIdToSessionId, so it is looked up by name.
+bool SessionFromExport(DWORD* id) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr)
+    return false;
+  FARPROC proc = GetProcAddress(kernel, "ProcessIdToSessionId");
+  if (proc == nullptr)
+    return false;
+  auto lookUp = reinterpret_cast<ProcessIdToSessionIdFunction>(reinterpret_cast<void (*)()>(proc));
+  return lookUp(GetCurrentProcessId(), id) != 0;
+}
+
+// Without the export: the session id kept in the process's token.
+bool SessionFromToken(DWORD* id) {
+  constexpr DWORD kQueryInformation = 0x0400;  // PROCESS_QUERY_INFORMATION
+  HANDLE process = OpenProcess(kQueryInformation, FALSE, GetCurrentProcessId());
+  if (process == nullptr)
+    return false;
+  HANDLE token = nullptr;
+  bool ok = OpenProcessToken(process, TOKEN_QUERY, &token) != 0;
+  if (ok) {
+    DWORD size = 0;
+    ok = GetTokenInformation(token, TokenSessionId, id, sizeof *id, &size) != 0;
+    CloseHandle(token);
+  }
+  CloseHandle(process);
+  return ok;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -464,6 +525,8 @@ bool DecodeUtf8Argument(const char* arg, std::u16string* out) {
 }
 
 std::u16string ExecutablePath() {
+  if (g_overrides.hasExecutablePath)
+    return g_overrides.executablePath;
   // Long paths can exceed MAX_PATH; grow until the whole name fits.
   for (DWORD size = kMaxPath; size <= 32768; size *= 2) {
     std::u16string path(size, u'\0');
@@ -479,6 +542,8 @@ std::u16string ExecutablePath() {
 }
 
 std::u16string TempDirectory() {
+  if (g_overrides.hasTempDirectory)
+    return g_overrides.tempDirectory;
   std::u16string path(MAX_PATH + 1, u'\0');
   DWORD n = GetTempPathW(static_cast<DWORD>(path.size()), W(path.data()));
   if (n > path.size()) {
@@ -489,6 +554,34 @@ std::u16string TempDirectory() {
     return {};
   path.resize(n);
   return path;
+}
+
+std::size_t ExecutablePath(char16_t* out, std::size_t cap) {
+  if (g_overrides.hasExecutablePath)
+    return CopyWhole(g_overrides.executablePath, out, cap);
+  if (cap == 0)
+    return 0;
+  DWORD room = static_cast<DWORD>(std::min<std::size_t>(cap, 32768));
+  DWORD n = GetModuleFileNameW(nullptr, W(out), room);
+  // A name that filled the buffer was cut.
+  if (n == 0 || n >= room)
+    n = 0;
+  out[n] = 0;
+  return n;
+}
+
+std::size_t TempDirectory(char16_t* out, std::size_t cap) {
+  if (g_overrides.hasTempDirectory)
+    return CopyWhole(g_overrides.tempDirectory, out, cap);
+  if (cap == 0)
+    return 0;
+  DWORD room = static_cast<DWORD>(std::min<std::size_t>(cap, 32768));
+  DWORD n = GetTempPathW(room, W(out));
+  // Too small a buffer gets the size it would need instead.
+  if (n == 0 || n >= room)
+    n = 0;
+  out[n] = 0;
+  return n;
 }
 
 // ---------------------------------------------------------------------------
@@ -516,6 +609,16 @@ int ErrorFileExists() {
 FileSystem& RealFileSystem() {
   static Win32FileSystem fs;
   return fs;
+}
+
+bool AppendToFile(const char16_t* path, const void* bytes, std::size_t n) {
+  HANDLE handle = CreateFileW(W(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return false;
+  Win32File file(handle);
+  file.Write(bytes, n);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -558,10 +661,86 @@ unsigned CurrentProcessId() {
   return GetCurrentProcessId();
 }
 
+unsigned CurrentThreadId() {
+  return GetCurrentThreadId();
+}
+
+int SessionId() {
+  if (g_overrides.sessionId >= 0)
+    return g_overrides.sessionId;
+  DWORD id = 0;
+  if (!SessionFromExport(&id) && !SessionFromToken(&id))
+    return 0;
+  return id <= static_cast<DWORD>(INT_MAX) ? static_cast<int>(id) : 0;
+}
+
+// The thread information block's arbitrary user pointer, where debuggers and
+// tools may keep a thread's name.
+const char16_t* ThreadNameSlot() {
+  auto* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  return static_cast<const char16_t*>(tib->ArbitraryUserPointer);
+}
+
+void SetThreadNameSlot(const char16_t* name) {
+  auto* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  tib->ArbitraryUserPointer = const_cast<char16_t*>(name);
+}
+
+void WriteDebuggerText(const char16_t* text) {
+  OutputDebugStringW(W(text));
+}
+
+void ShowMessageBox(const char16_t* text, const char16_t* caption) {
+  MessageBoxW(nullptr, W(text), W(caption), MB_OK);
+}
+
+LocalTime CurrentLocalTime() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  LocalTime now;
+  now.year = t.wYear;
+  now.month = t.wMonth;
+  now.day = t.wDay;
+  now.hour = t.wHour;
+  now.minute = t.wMinute;
+  now.second = t.wSecond;
+  now.milliseconds = t.wMilliseconds;
+  return now;
+}
+
+OsVersion CurrentOsVersion() {
+  OsVersion version;
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExW(&info))
+    return version;
+  version.platformId = static_cast<int>(info.dwPlatformId);
+  version.major = static_cast<int>(info.dwMajorVersion);
+  version.minor = static_cast<int>(info.dwMinorVersion);
+  return version;
+}
+
 [[noreturn]] void ExitProcessNow(int exitCode) {
   ExitProcess(static_cast<UINT>(exitCode));
   for (;;) {
   }
+}
+
+// ---------------------------------------------------------------------------
+// Stand-ins for tests
+
+void OverrideExecutablePath(const char16_t* path) {
+  g_overrides.hasExecutablePath = path != nullptr;
+  g_overrides.executablePath = path != nullptr ? path : u"";
+}
+
+void OverrideTempDirectory(const char16_t* dir) {
+  g_overrides.hasTempDirectory = dir != nullptr;
+  g_overrides.tempDirectory = dir != nullptr ? dir : u"";
+}
+
+void OverrideSessionId(int id) {
+  g_overrides.sessionId = id;
 }
 
 }  // namespace platform

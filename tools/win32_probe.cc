@@ -4,11 +4,14 @@
 //
 //   win32_probe bestfit                > platform/cp1252_bestfit.inc
 //   win32_probe istextunicode|mb2wc CP|wc2mb CP  < batch  > answers
+//   win32_probe assert [THREAD-NAME [LAST-ERROR]]
 //
 // A batch is a sequence of records, each a 4-byte little-endian length and
 // that many bytes (UTF-16LE units for wc2mb). Each record gets one answer line:
 // istextunicode: "<0|1> <flags in hex>" for the mask 0x000F; mb2wc: the units
 // in hex, or "fail <error>"; wc2mb: the bytes in hex, or "fail <error>".
+// assert fails a consistency check through the tool's own reporter, with the
+// thread name slot and the last-error code set as given.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -22,6 +25,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "corekit/TavAssert.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -159,6 +165,12 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   std::wstring mode = argc > 1 ? argv[1] : L"";
   UINT codePage = argc > 2 ? static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)) : 0;
+  if (mode == L"assert") {
+    if (argc > 2)
+      platform::SetThreadNameSlot(reinterpret_cast<const char16_t*>(argv[2]));
+    SetLastError(argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 0);
+    AssertFailed(u"m_nExtent <= m_nCapacity", "corekit\\TavString.cc", 42);
+  }
   if (mode == L"bestfit")
     return BestFitTable();
   if (mode == L"istextunicode")
@@ -167,6 +179,7 @@ int wmain(int argc, wchar_t** argv) {
     return MultiToWide(codePage);
   if (mode == L"wc2mb" && argc > 2)
     return WideToMulti(codePage);
-  std::fprintf(stderr, "usage: win32_probe bestfit | istextunicode | mb2wc CP | wc2mb CP\n");
+  std::fprintf(stderr,
+               "usage: win32_probe bestfit | istextunicode | mb2wc CP | wc2mb CP | assert\n");
   return 2;
 }
