@@ -62,7 +62,7 @@ const ToolTarget& TestedTool() {
   return target;
 }
 
-Scratch::Scratch() {
+Scratch::Scratch(const ToolTarget& target) : m_target(target) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   fs::path base = fs::temp_directory_path();
@@ -73,7 +73,6 @@ Scratch::Scratch() {
   }
   fs::create_directory(ToolDir());
   fs::create_directory(WorkDir());
-  const ToolTarget& target = TestedTool();
   fs::copy_file(target.tool, ToolDir() / (target.windows ? "iniseal.exe" : "iniseal"));
 }
 
@@ -117,7 +116,7 @@ std::vector<std::string> Scratch::Files() const {
 
 std::string Scratch::ToolPath(const fs::path& path) const {
   std::string text = path.generic_string();
-  if (!TestedTool().windows)
+  if (!m_target.windows)
     return text;
   if (path.is_absolute())
     text = "Z:" + text;
@@ -129,7 +128,7 @@ std::string Scratch::ToolPath(const fs::path& path) const {
 }
 
 ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args) {
-  const ToolTarget& target = TestedTool();
+  const ToolTarget& target = scratch.target();
   fs::path tool = scratch.ToolDir() / (target.windows ? "iniseal.exe" : "iniseal");
   std::string command = "cd " + Quote(scratch.WorkDir().string()) + " && ";
   if (!target.runner.empty())

@@ -21,12 +21,14 @@ const ToolTarget& TestedTool();
 
 class Scratch {
  public:
-  Scratch();
+  // The tool copied in is target's, by default the one under test.
+  explicit Scratch(const ToolTarget& target = TestedTool());
   ~Scratch();
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
   const std::filesystem::path& root() const { return m_root; }
+  const ToolTarget& target() const { return m_target; }
   std::filesystem::path ToolDir() const { return m_root / "tool"; }
   std::filesystem::path WorkDir() const { return m_root / "work"; }
 
@@ -42,6 +44,7 @@ class Scratch {
   std::string ToolPath(const std::filesystem::path& path) const;
 
  private:
+  ToolTarget m_target;
   std::filesystem::path m_root;
 };
 
@@ -51,4 +54,5 @@ struct ToolRun {
   std::string errors;  // standard error
 };
 
+// Runs the scratch's tool.
 ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args);
