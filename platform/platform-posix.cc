@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include "platform/overrides.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -432,24 +434,11 @@ std::size_t UnsignedDigits(std::uint32_t v, unsigned base, bool upper, char16_t*
 // The longest path this layer handles, in bytes or units.
 constexpr std::size_t kLongestPath = 4096;
 
-// Copies text whole into out, or leaves out empty when it does not fit.
-std::size_t CopyWhole(std::u16string_view text, char16_t* out, std::size_t cap) {
-  if (cap == 0)
-    return 0;
-  if (text.size() >= cap) {
-    out[0] = 0;
-    return 0;
-  }
-  std::copy(text.begin(), text.end(), out);
-  out[text.size()] = 0;
-  return text.size();
-}
-
 // Decodes n UTF-8 bytes (n < kLongestPath) whole into out, or leaves it empty.
 std::size_t DecodeWhole(const char* bytes, std::size_t n, char16_t* out, std::size_t cap) {
   char16_t units[kLongestPath];
   n = DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), n, units);
-  return CopyWhole(std::u16string_view(units, n), out, cap);
+  return detail::CopyWhole(std::u16string_view(units, n), out, cap);
 }
 
 // Encodes a NUL-terminated wide text to UTF-8 into out; false when it does not fit.
@@ -476,15 +465,6 @@ void WriteWide(int fd, const char16_t* text) {
     n -= take;
   }
 }
-
-struct Overrides {
-  bool hasExecutablePath = false;
-  std::u16string executablePath;
-  bool hasTempDirectory = false;
-  std::u16string tempDirectory;
-  int sessionId = -1;
-};
-Overrides g_overrides;
 
 thread_local const char16_t* t_threadName = nullptr;
 
@@ -590,25 +570,25 @@ std::u16string TempDirectory() {
 }
 
 std::size_t ExecutablePath(char16_t* out, std::size_t cap) {
-  if (g_overrides.hasExecutablePath)
-    return CopyWhole(g_overrides.executablePath, out, cap);
+  if (detail::TestOverrides().hasExecutablePath)
+    return detail::CopyWhole(detail::TestOverrides().executablePath, out, cap);
   char bytes[kLongestPath];
   ssize_t n = readlink("/proc/self/exe", bytes, sizeof bytes);
   if (n <= 0 || static_cast<std::size_t>(n) >= sizeof bytes)
-    return CopyWhole({}, out, cap);
+    return detail::CopyWhole({}, out, cap);
   return DecodeWhole(bytes, static_cast<std::size_t>(n), out, cap);
 }
 
 std::size_t TempDirectory(char16_t* out, std::size_t cap) {
-  if (g_overrides.hasTempDirectory)
-    return CopyWhole(g_overrides.tempDirectory, out, cap);
+  if (detail::TestOverrides().hasTempDirectory)
+    return detail::CopyWhole(detail::TestOverrides().tempDirectory, out, cap);
   const char* dir = getenv("TMPDIR");
   if (dir == nullptr || *dir == '\0')
     dir = "/tmp";
   char bytes[kLongestPath];
   std::size_t n = strnlen(dir, sizeof bytes - 2);
   if (dir[n] != '\0')
-    return CopyWhole({}, out, cap);
+    return detail::CopyWhole({}, out, cap);
   std::memcpy(bytes, dir, n);
   if (bytes[n - 1] != '/')
     bytes[n++] = '/';
@@ -804,8 +784,8 @@ unsigned CurrentThreadId() {
 }
 
 int SessionId() {
-  if (g_overrides.sessionId >= 0)
-    return g_overrides.sessionId;
+  if (detail::TestOverrides().sessionId >= 0)
+    return detail::TestOverrides().sessionId;
   // The audit login session; the kernel shows 4294967295 for "none".
   int fd = open("/proc/self/sessionid", O_RDONLY | O_CLOEXEC);
   if (fd < 0)
@@ -883,23 +863,6 @@ OsVersion CurrentOsVersion() {
 
 [[noreturn]] void ExitProcessNow(int exitCode) {
   _exit(exitCode);
-}
-
-// ---------------------------------------------------------------------------
-// Stand-ins for tests
-
-void OverrideExecutablePath(const char16_t* path) {
-  g_overrides.hasExecutablePath = path != nullptr;
-  g_overrides.executablePath = path != nullptr ? path : u"";
-}
-
-void OverrideTempDirectory(const char16_t* dir) {
-  g_overrides.hasTempDirectory = dir != nullptr;
-  g_overrides.tempDirectory = dir != nullptr ? dir : u"";
-}
-
-void OverrideSessionId(int id) {
-  g_overrides.sessionId = id;
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include "platform/overrides.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -71,6 +73,24 @@ std::size_t WidePieceEnd(const char16_t* s, std::size_t n) {
   if (s[end] >= 0xDC00 && s[end] <= 0xDFFF)
     --end;  // keep a surrogate pair together
   return end;
+}
+
+// Converts n input units piece by piece: pieceEnd(done) says how long the next
+// piece is, convert(done, piece, written) converts it and returns the output
+// units it wrote, or -1.
+template <typename PieceEnd, typename Convert>
+std::ptrdiff_t ConvertInPieces(std::size_t n, PieceEnd pieceEnd, Convert convert) {
+  std::size_t done = 0;
+  std::size_t written = 0;
+  while (done < n) {
+    std::size_t piece = pieceEnd(done);
+    std::ptrdiff_t got = convert(done, piece, written);
+    if (got < 0)
+      return -1;
+    done += piece;
+    written += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::ptrdiff_t>(written);
 }
 
 // One call of the conversion, as Windows counts: a zero capacity would ask for
@@ -401,24 +421,16 @@ std::string ConsoleBytes(std::u16string_view text) {
   return bytes;
 }
 
-// ---------------------------------------------------------------------------
-// Stand-ins set by tests
-
-struct Overrides {
-  bool hasExecutablePath = false;
-  std::u16string executablePath;
-  bool hasTempDirectory = false;
-  std::u16string tempDirectory;
-  int sessionId = -1;
-};
-Overrides g_overrides;
-
-// Copies text and a terminator into out if it fits whole; else leaves out empty.
-std::size_t CopyWhole(std::u16string_view text, char16_t* out, std::size_t cap) {
+// Fills out through a path call that returns the length it wrote, or room or
+// more when out is too small for the whole path; out stays empty then.
+template <typename PathCall>
+std::size_t FillWhole(char16_t* out, std::size_t cap, PathCall call) {
   if (cap == 0)
     return 0;
-  std::size_t n = text.size() < cap ? text.size() : 0;
-  std::char_traits<char16_t>::copy(out, text.data(), n);
+  DWORD room = static_cast<DWORD>(std::min<std::size_t>(cap, 32768));
+  DWORD n = call(W(out), room);
+  if (n >= room)
+    n = 0;
   out[n] = 0;
   return n;
 }
@@ -465,34 +477,20 @@ bool SessionFromToken(DWORD* id) {
 std::ptrdiff_t MultiByteToWide(unsigned codePage, const char* bytes, std::size_t n, char16_t* out,
                                std::size_t cap) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
-  std::size_t done = 0;
-  std::size_t written = 0;
-  while (done < n) {
-    std::size_t piece = NarrowPieceEnd(codePage, s + done, n - done);
-    std::ptrdiff_t got =
-        MultiByteToWidePiece(codePage, bytes + done, piece, out + written, cap - written);
-    if (got < 0)
-      return -1;
-    done += piece;
-    written += static_cast<std::size_t>(got);
-  }
-  return static_cast<std::ptrdiff_t>(written);
+  return ConvertInPieces(
+      n, [&](std::size_t done) { return NarrowPieceEnd(codePage, s + done, n - done); },
+      [&](std::size_t done, std::size_t piece, std::size_t written) {
+        return MultiByteToWidePiece(codePage, bytes + done, piece, out + written, cap - written);
+      });
 }
 
 std::ptrdiff_t WideToMultiByte(unsigned codePage, const char16_t* text, std::size_t n, char* out,
                                std::size_t cap) {
-  std::size_t done = 0;
-  std::size_t written = 0;
-  while (done < n) {
-    std::size_t piece = WidePieceEnd(text + done, n - done);
-    std::ptrdiff_t got =
-        WideToMultiBytePiece(codePage, text + done, piece, out + written, cap - written);
-    if (got < 0)
-      return -1;
-    done += piece;
-    written += static_cast<std::size_t>(got);
-  }
-  return static_cast<std::ptrdiff_t>(written);
+  return ConvertInPieces(
+      n, [&](std::size_t done) { return WidePieceEnd(text + done, n - done); },
+      [&](std::size_t done, std::size_t piece, std::size_t written) {
+        return WideToMultiBytePiece(codePage, text + done, piece, out + written, cap - written);
+      });
 }
 
 bool IsTextUnicode(const void* bytes, std::size_t n, int* flags) {
@@ -524,64 +522,34 @@ bool DecodeUtf8Argument(const char* arg, std::u16string* out) {
          units;
 }
 
+// The longest path Windows knows, in units.
+constexpr std::size_t kLongestPath = 32768;
+
 std::u16string ExecutablePath() {
-  if (g_overrides.hasExecutablePath)
-    return g_overrides.executablePath;
-  // Long paths can exceed MAX_PATH; grow until the whole name fits.
-  for (DWORD size = kMaxPath; size <= 32768; size *= 2) {
-    std::u16string path(size, u'\0');
-    DWORD n = GetModuleFileNameW(nullptr, W(path.data()), size);
-    if (n == 0)
-      return {};
-    if (n < size) {
-      path.resize(n);
-      return path;
-    }
-  }
-  return {};
+  std::u16string path(kLongestPath, u'\0');
+  path.resize(ExecutablePath(path.data(), path.size()));
+  return path;
 }
 
 std::u16string TempDirectory() {
-  if (g_overrides.hasTempDirectory)
-    return g_overrides.tempDirectory;
-  std::u16string path(MAX_PATH + 1, u'\0');
-  DWORD n = GetTempPathW(static_cast<DWORD>(path.size()), W(path.data()));
-  if (n > path.size()) {
-    path.resize(n);
-    n = GetTempPathW(static_cast<DWORD>(path.size()), W(path.data()));
-  }
-  if (n == 0 || n >= path.size())
-    return {};
-  path.resize(n);
+  std::u16string path(kLongestPath, u'\0');
+  path.resize(TempDirectory(path.data(), path.size()));
   return path;
 }
 
 std::size_t ExecutablePath(char16_t* out, std::size_t cap) {
-  if (g_overrides.hasExecutablePath)
-    return CopyWhole(g_overrides.executablePath, out, cap);
-  if (cap == 0)
-    return 0;
-  DWORD room = static_cast<DWORD>(std::min<std::size_t>(cap, 32768));
-  DWORD n = GetModuleFileNameW(nullptr, W(out), room);
-  // A name that filled the buffer was cut.
-  if (n == 0 || n >= room)
-    n = 0;
-  out[n] = 0;
-  return n;
+  if (detail::TestOverrides().hasExecutablePath)
+    return detail::CopyWhole(detail::TestOverrides().executablePath, out, cap);
+  return FillWhole(out, cap, [](wchar_t* buffer, DWORD room) {
+    return GetModuleFileNameW(nullptr, buffer, room);
+  });
 }
 
 std::size_t TempDirectory(char16_t* out, std::size_t cap) {
-  if (g_overrides.hasTempDirectory)
-    return CopyWhole(g_overrides.tempDirectory, out, cap);
-  if (cap == 0)
-    return 0;
-  DWORD room = static_cast<DWORD>(std::min<std::size_t>(cap, 32768));
-  DWORD n = GetTempPathW(room, W(out));
-  // Too small a buffer gets the size it would need instead.
-  if (n == 0 || n >= room)
-    n = 0;
-  out[n] = 0;
-  return n;
+  if (detail::TestOverrides().hasTempDirectory)
+    return detail::CopyWhole(detail::TestOverrides().tempDirectory, out, cap);
+  return FillWhole(out, cap,
+                   [](wchar_t* buffer, DWORD room) { return GetTempPathW(room, buffer); });
 }
 
 // ---------------------------------------------------------------------------
@@ -666,8 +634,8 @@ unsigned CurrentThreadId() {
 }
 
 int SessionId() {
-  if (g_overrides.sessionId >= 0)
-    return g_overrides.sessionId;
+  if (detail::TestOverrides().sessionId >= 0)
+    return detail::TestOverrides().sessionId;
   DWORD id = 0;
   if (!SessionFromExport(&id) && !SessionFromToken(&id))
     return 0;
@@ -724,23 +692,6 @@ OsVersion CurrentOsVersion() {
   ExitProcess(static_cast<UINT>(exitCode));
   for (;;) {
   }
-}
-
-// ---------------------------------------------------------------------------
-// Stand-ins for tests
-
-void OverrideExecutablePath(const char16_t* path) {
-  g_overrides.hasExecutablePath = path != nullptr;
-  g_overrides.executablePath = path != nullptr ? path : u"";
-}
-
-void OverrideTempDirectory(const char16_t* dir) {
-  g_overrides.hasTempDirectory = dir != nullptr;
-  g_overrides.tempDirectory = dir != nullptr ? dir : u"";
-}
-
-void OverrideSessionId(int id) {
-  g_overrides.sessionId = id;
 }
 
 }  // namespace platform

@@ -27,13 +27,6 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string WithoutCarriageReturns(std::string s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -50,6 +43,13 @@ const char* Env(const char* name) {
 }
 
 }  // namespace
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 const ToolTarget& TestedTool() {
   static const ToolTarget target = [] {
@@ -93,7 +93,7 @@ void Scratch::Write(const std::string& name, const std::string& bytes) const {
 }
 
 std::string Scratch::Read(const std::string& name) const {
-  return ReadFile(m_root / name);
+  return ReadWholeFile(m_root / name);
 }
 
 bool Scratch::Exists(const std::string& name) const {
@@ -148,9 +148,9 @@ ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& arg
   command += "; echo $? > " + Quote(rc.string());
   std::system(("sh -c " + Quote(command)).c_str());
   ToolRun run;
-  run.exitCode = std::atoi(ReadFile(rc).c_str());
-  run.output = WithoutCarriageReturns(ReadFile(out));
-  run.errors = ReadFile(err);
+  run.exitCode = std::atoi(ReadWholeFile(rc).c_str());
+  run.output = WithoutCarriageReturns(ReadWholeFile(out));
+  run.errors = ReadWholeFile(err);
   std::error_code ignored;
   fs::remove(out, ignored);
   fs::remove(err, ignored);

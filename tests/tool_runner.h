@@ -19,6 +19,9 @@ struct ToolTarget {
 
 const ToolTarget& TestedTool();
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
 class Scratch {
  public:
   // The tool copied in is target's, by default the one under test.

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "tests/tool_runner.h"
 
 #ifndef INISEAL_WINE_RUNNER
 #error "INISEAL_WINE_RUNNER must name the command that runs Windows programs"
@@ -24,13 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Runs the probe in mode (with a code page, if given) over the records and
 // returns its answer lines, one per record.
@@ -49,7 +43,7 @@ std::vector<std::string> AskWindows(const std::string& mode,
                         mode + " < '" + (dir / "batch").string() + "' > '" +
                         (dir / "answers").string() + "'";
   int status = std::system(command.c_str());
-  std::string answers = ReadFile(dir / "answers");
+  std::string answers = ReadWholeFile(dir / "answers");
   fs::remove_all(dir);
   EXPECT_EQ(status, 0) << command;
   std::vector<std::string> lines;
@@ -192,7 +186,7 @@ TEST(WineConversions, BestFitTableIsWhatWindowsDoes) {
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     generated.append(buffer, n);
   EXPECT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(generated, ReadFile(fs::path(INISEAL_SOURCE_DIR) / "platform/cp1252_bestfit.inc"))
+  EXPECT_EQ(generated, ReadWholeFile(fs::path(INISEAL_SOURCE_DIR) / "platform/cp1252_bestfit.inc"))
       << "regenerate platform/cp1252_bestfit.inc as the README says";
 }
 

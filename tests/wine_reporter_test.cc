@@ -16,6 +16,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/tool_runner.h"
+
 #ifndef INISEAL_WINE_RUNNER
 #error "INISEAL_WINE_RUNNER must name the command that runs Windows programs"
 #endif
@@ -52,12 +54,7 @@ class ReporterRun : public ::testing::Test {
     return found;
   }
 
-  std::string Read(const std::string& name) {
-    std::ifstream in(m_dir / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Read(const std::string& name) { return ReadWholeFile(m_dir / name); }
 
   fs::path m_dir;
 };
