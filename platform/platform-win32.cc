@@ -93,16 +93,19 @@ std::ptrdiff_t ConvertInPieces(std::size_t n, PieceEnd pieceEnd, Convert convert
   return static_cast<std::ptrdiff_t>(written);
 }
 
-// One call of the conversion, as Windows counts: a zero capacity would ask for
-// the size instead of converting, so it is asked for explicitly.
+int Room(std::size_t cap) {
+  return static_cast<int>(cap < static_cast<std::size_t>(INT_MAX) ? cap : INT_MAX);
+}
+
+// One call of the conversion on n > 0 units, which always give some output. A
+// zero capacity would ask Windows for the size instead, so it fails here.
 std::ptrdiff_t MultiByteToWidePiece(unsigned codePage, const char* bytes, std::size_t n,
                                     char16_t* out, std::size_t cap) {
   int len = static_cast<int>(n);
-  int room = static_cast<int>(cap < static_cast<std::size_t>(INT_MAX) ? cap : INT_MAX);
+  int room = Room(cap);
   if (room == 0) {
-    int need = MultiByteToWideChar(codePage, 0, bytes, len, nullptr, 0);
     ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return need == 0 ? 0 : -1;
+    return -1;
   }
   int got = MultiByteToWideChar(codePage, 0, bytes, len, W(out), room);
   return got > 0 ? got : -1;
@@ -113,11 +116,10 @@ std::ptrdiff_t WideToMultiBytePiece(unsigned codePage, const char16_t* text, std
   // Only the ANSI code page takes a default character; UTF-8 refuses one.
   const char* defaultChar = codePage == kUtf8CodePage ? nullptr : "?";
   int len = static_cast<int>(n);
-  int room = static_cast<int>(cap < static_cast<std::size_t>(INT_MAX) ? cap : INT_MAX);
+  int room = Room(cap);
   if (room == 0) {
-    int need = WideCharToMultiByte(codePage, 0, W(text), len, nullptr, 0, defaultChar, nullptr);
     ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return need == 0 ? 0 : -1;
+    return -1;
   }
   int got = WideCharToMultiByte(codePage, 0, W(text), len, out, room, defaultChar, nullptr);
   return got > 0 ? got : -1;
@@ -200,22 +202,33 @@ bool IsRegularDiskFile(HANDLE handle) {
   return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// Systems before file links lack GetFinalPathNameByHandleW, so it is looked up
+// by name and the exe still starts there.
+GetFinalPathFunction FinalPathCall() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  FARPROC proc = kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr;
+  return reinterpret_cast<GetFinalPathFunction>(reinterpret_cast<void (*)()>(proc));
+}
+
 // The path a link finally points to, so that the file behind it is replaced
 // and the link stays; the path itself when it is no link or cannot be followed.
 std::u16string ResolveLink(const std::u16string& path, DWORD attrs) {
-  if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+  GetFinalPathFunction finalPath = FinalPathCall();
+  if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || finalPath == nullptr)
     return path;
   HANDLE handle = CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return path;
   std::u16string resolved(kMaxPath, u'\0');
-  DWORD n = GetFinalPathNameByHandleW(handle, W(resolved.data()),
-                                      static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+  DWORD n = finalPath(handle, W(resolved.data()), static_cast<DWORD>(resolved.size()),
+                      FILE_NAME_NORMALIZED);
   if (n >= resolved.size()) {
     resolved.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle, W(resolved.data()), static_cast<DWORD>(resolved.size()),
-                                  FILE_NAME_NORMALIZED);
+    n = finalPath(handle, W(resolved.data()), static_cast<DWORD>(resolved.size()),
+                  FILE_NAME_NORMALIZED);
   }
   CloseHandle(handle);
   if (n == 0 || n >= resolved.size())
