@@ -67,15 +67,13 @@ TEST_F(AbsorbLineTest, BlankAndCommentLinesDoNotCount) {
 
 TEST_F(AbsorbLineTest, StoresEveryLineInUpdateMode) {
   ChecksumOf({u"a", u"", u";c"});
-  std::u16string joined;
-  for (const LineNode* n = FirstStoredLine(); n != nullptr; n = n->next) {
-    joined += n->text();
-    joined += u'|';
-  }
-  EXPECT_EQ(joined, u"a||;c|");
+  std::string body;
+  for (std::string_view block : StoredBody())
+    body += block;
+  EXPECT_EQ(body, "a\r\n\r\n;c\r\n");
   SetStoreLines(false);
   ChecksumOf({u"a"});
-  EXPECT_EQ(FirstStoredLine(), nullptr);
+  EXPECT_TRUE(StoredBody().empty());
 }
 
 TEST_F(AbsorbLineTest, CodePageDecidesTheBytes) {

@@ -76,9 +76,8 @@ std::unique_ptr<platform::File> CreateTempFile(platform::FileSystem& fs,
 
 bool WriteSealedFile(TextFile& writer) {
   writer.WriteFormatted(u"0x%lx\n", 0, RunningChecksum());
-  for (const LineNode* node = FirstStoredLine(); node != nullptr; node = node->next) {
-    writer.WriteLine(node->text(), u'\n');
-  }
+  for (std::string_view block : StoredBody())
+    writer.WriteEncoded(block);
   return writer.FlushToDisk() && writer.CloseTextFile();
 }
 

@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <time.h>
@@ -763,6 +764,23 @@ bool AppendToFile(const char16_t* path, const void* bytes, std::size_t n) {
   WriteAll(fd, bytes, n);
   close(fd);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Memory
+
+void AdviseLargePages(void* p, std::size_t n) {
+#if defined(MADV_HUGEPAGE)
+  // Only whole pages inside the block may be advised.
+  std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(page - 1);
+  if (end > begin)
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)n;
+#endif
 }
 
 // ---------------------------------------------------------------------------

@@ -636,6 +636,13 @@ void WriteStandardError(std::string_view text) {
 }
 
 // ---------------------------------------------------------------------------
+// Memory
+
+// Large pages need a privilege that a user's process does not hold; the
+// hint is not needed to be correct, so it is ignored.
+void AdviseLargePages(void*, std::size_t) {}
+
+// ---------------------------------------------------------------------------
 // Process
 
 unsigned CurrentProcessId() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 // Classifies NUL-terminated bytes: 0 when they are not UTF-8, 8 when they hold
 // a multi-byte sequence, 7 when they are pure ASCII (also when empty). Overlong
 // forms, surrogates and leads F5 to F7 are not rejected.
@@ -20,22 +22,42 @@ class Utf8Classifier {
   int Result() const;
 
  private:
+  std::size_t FeedBytes(const unsigned char* s, std::size_t from, std::size_t n);
+  std::size_t FeedBlocks(const unsigned char* s, std::size_t from, std::size_t n);
+
   int m_nPending = 0;  // continuation bytes still expected
   bool m_bInvalid = false;
   bool m_bSawMultiByte = false;
   bool m_bSawZero = false;
 };
 
-// Converts n bytes in codePage to UTF-16, replacing out's content. A UTF-8
+// Converts n bytes in codePage to UTF-16 into out, which has room for n units
+// (no byte yields more than one), and returns the units written. A UTF-8
 // sequence that is not valid becomes U+FFFD.
+std::size_t ToWide(const char* bytes, std::size_t n, unsigned codePage, char16_t* out);
+
+// The same, replacing out's content.
 void ToWide(const char* bytes, std::size_t n, unsigned codePage, std::u16string& out);
 
-// Converts UTF-16 text to codePage, replacing out's content: best fit and "?"
-// for the ANSI code page, U+FFFD for a lone surrogate in UTF-8.
+// Converts UTF-16 text to codePage into out, which has room for
+// MaxNarrowBytes(text.size()) bytes, and returns the bytes written: best fit
+// and "?" for the ANSI code page, U+FFFD for a lone surrogate in UTF-8.
+std::size_t ToNarrow(std::u16string_view text, unsigned codePage, char* out);
+
+// The same, replacing out's content.
 void ToNarrow(std::u16string_view text, unsigned codePage, std::string& out);
 
 // Converts UTF-16 text to codePage in a new buffer of its own.
 std::string ToNarrowAlloc(std::u16string_view text, unsigned codePage);
 
-// Length of the leading run of ASCII bytes (below 0x80).
-std::size_t AsciiPrefixLength(const char* bytes, std::size_t n);
+// The most bytes ToNarrow can produce for n units.
+inline std::size_t MaxNarrowBytes(std::size_t n) {
+  return platform::MaxNarrowBytes(n);
+}
+
+// Where the first line feed or zero byte among the n bytes stands, or n.
+std::size_t FindLineFeedOrZero(const char* bytes, std::size_t n);
+
+// Pairs the bytes of `units` UTF-16 units, little- or big-endian as stored,
+// into out and returns whether any of them is 0.
+bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16_t* out);

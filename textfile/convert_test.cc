@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
 namespace {
 
 TEST(ClassifyUtf8, Cases) {
@@ -49,6 +54,25 @@ TEST(ToWide, AnsiAndUtf8) {
   EXPECT_EQ(out, u"");
 }
 
+TEST(ToWide, Utf8SequencesAtTheEdgesOfTheirForms) {
+  // Well-formed two- and three-byte sequences take a shorter way than the rest.
+  const struct {
+    const char* bytes;
+    std::u16string expected;
+  } cases[] = {
+      {"\xC2\x80", u"\u0080"},     {"\xDF\xBF", u"\u07ff"},     {"\xE0\xA0\x80", u"\u0800"},
+      {"\xE1\x80\x80", u"\u1000"}, {"\xEC\xBF\xBF", u"\ucfff"}, {"\xED\x9F\xBF", u"\ud7ff"},
+      {"\xEE\x80\x80", u"\ue000"}, {"\xEF\xBF\xBD", u"\ufffd"}, {"\xF0\x90\x80\x80", u"\U00010000"},
+      {"\xE1\x80", u"\ufffd"},  // cut short by the end
+      {"\xE1\x80z", u"\ufffdz"},   {"\xC3", u"\ufffd"},
+  };
+  std::u16string out;
+  for (const auto& c : cases) {
+    ToWide(c.bytes, std::strlen(c.bytes), 65001, out);
+    EXPECT_EQ(out, c.expected) << c.bytes;
+  }
+}
+
 TEST(ToNarrow, AnsiAndUtf8) {
   EXPECT_EQ(ToNarrowAlloc(u"a\u00e9\u20ac\u0081", 0), "a\xe9\x80\x81");
   EXPECT_EQ(ToNarrowAlloc(u"\u0100", 0), "A");  // best fit
@@ -70,3 +94,102 @@ TEST(ToWideToNarrow, EveryAnsiByteRoundTrips) {
 }
 
 }  // namespace
+
+// The ASCII fast paths work on blocks of units: the text's length and where
+// its first non-ASCII unit stands decide which of their branches run. Every
+// combination must give what the platform's conversion gives unit by unit.
+TEST(AsciiFastPaths, AgreeWithThePlatformAtEveryLengthAndPosition) {
+  const struct {
+    unsigned codePage;
+    const char* special;  // one character in that code page
+  } cases[] = {{0, "\xE9"}, {0, "\x80"}, {65001, "\xC3\xA9"}, {65001, "\xE2\x82\xAC"}};
+  for (const auto& c : cases) {
+    for (std::size_t n = 0; n <= 40; ++n) {
+      for (std::size_t at = 0; at <= n; ++at) {  // at == n: all ASCII
+        std::string bytes(n, 'k');
+        if (at < n)
+          bytes.replace(at, 1, c.special);
+        std::u16string expected(bytes.size(), u'\0');
+        expected.resize(platform::MultiByteToWide(c.codePage, bytes.data(), bytes.size(),
+                                                  expected.data(), expected.size()));
+        std::u16string wide;
+        ToWide(bytes.data(), bytes.size(), c.codePage, wide);
+        ASSERT_EQ(wide, expected) << n << " " << at;
+        EXPECT_EQ(ToNarrowAlloc(wide, c.codePage), bytes) << n << " " << at;
+      }
+    }
+  }
+}
+
+TEST(AsciiFastPaths, ClassifierAndUnitPairingAtEveryPosition) {
+  for (std::size_t n = 1; n <= 40; ++n) {
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string text(n, 'k');
+      std::string multi = text;
+      multi.replace(at, 1, "\xC3\xA9");
+      std::string broken = text;
+      broken[at] = '\x80';
+      std::string zero = text;
+      zero[at] = '\0';
+      EXPECT_EQ(ClassifyUtf8(text.c_str()), 7);
+      EXPECT_EQ(ClassifyUtf8(multi.c_str()), 8) << n << " " << at;
+      EXPECT_EQ(ClassifyUtf8(broken.c_str()), 0) << n << " " << at;
+      Utf8Classifier classifier;
+      classifier.Feed(zero.data(), zero.size());
+      EXPECT_TRUE(classifier.SawZeroByte()) << n << " " << at;
+      EXPECT_EQ(classifier.Result(), 7);
+
+      // The same positions as units: 0x4E2D stored both ways, and a unit 0.
+      std::string le(2 * n, 'k');
+      for (std::size_t i = 1; i < le.size(); i += 2)
+        le[i] = '\0';
+      le[2 * at] = '\x2D';
+      le[2 * at + 1] = '\x4E';
+      std::string be(le.rbegin(), le.rend());
+      std::u16string units(n, u'k');
+      units[at] = u'\u4e2d';
+      std::u16string reversed(units.rbegin(), units.rend());
+      std::u16string out(n, u'\0');
+      EXPECT_FALSE(UnitsFromBytes(le.data(), n, false, out.data()));
+      EXPECT_EQ(out, units) << n << " " << at;
+      EXPECT_FALSE(UnitsFromBytes(be.data(), n, true, out.data()));
+      EXPECT_EQ(out, reversed) << n << " " << at;
+      le[2 * at] = le[2 * at + 1] = '\0';
+      EXPECT_TRUE(UnitsFromBytes(le.data(), n, false, out.data())) << n << " " << at;
+    }
+  }
+}
+
+TEST(AsciiFastPaths, ClassifierSequencesSpanChunksAtEveryCut) {
+  const struct {
+    const char* sequence;
+    int expected;
+  } cases[] = {{"\xE2\x82\xAC", 8}, {"\xF0\x9F\x98\x80", 8}, {"\xE2\x82", 0}, {"\xAC", 0}};
+  for (const auto& c : cases) {
+    for (std::size_t at = 0; at <= 36; at += 3) {
+      std::string text = std::string(at, 'k') + c.sequence + std::string(36 - at, 'k');
+      for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        Utf8Classifier classifier;
+        classifier.Feed(text.data(), cut);
+        classifier.Feed(text.data() + cut, text.size() - cut);
+        EXPECT_EQ(classifier.Result(), c.expected) << c.sequence << " " << at << " " << cut;
+      }
+    }
+  }
+}
+
+TEST(AsciiFastPaths, FindLineFeedOrZeroAtEveryPosition) {
+  for (std::size_t n = 0; n <= 40; ++n) {
+    std::string bytes(n, 'k');
+    EXPECT_EQ(FindLineFeedOrZero(bytes.data(), n), n);
+    for (std::size_t at = 0; at < n; ++at) {
+      for (char hit : {'\n', '\0'}) {
+        std::string text = bytes;
+        text[at] = hit;
+        if (at + 1 < n)
+          text[n - 1] = '\n';  // a later hit does not count
+        EXPECT_EQ(FindLineFeedOrZero(text.data(), n), at) << n << " " << at;
+      }
+    }
+  }
+}

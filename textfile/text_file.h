@@ -50,6 +50,9 @@ class TextFile {
   // False only when there is no stream.
   bool WriteLine(std::u16string_view text, char16_t ch);
   bool WriteFormatted(const char16_t* format, char16_t ch, ...);
+  // Writes bytes already in the record's encoding, line ends included. False
+  // when there is no stream or a write has failed.
+  bool WriteEncoded(std::string_view bytes);
   // Writes out what is buffered and forces it to stable storage.
   bool FlushToDisk();
 
@@ -65,8 +68,11 @@ class TextFile {
 
   bool Refill();
   bool NextRawLine(std::string_view* line);
+  bool NextRawLineAcrossReads(std::string_view* line);
   std::size_t FindLineEnd(const char* bytes, std::size_t n) const;
   void DeliverNarrow(std::string_view line, std::u16string& out);
+  void ConvertNarrow(std::string_view line, std::u16string& out);
+  bool ReadWholeNarrowLine(std::u16string& out);
   void DeliverUtf16(std::string_view line, std::u16string& out);
   bool DetectMark();
   TextEncoding SniffContent();
@@ -74,6 +80,7 @@ class TextFile {
   void Restart();
   void SetFault(ReadFault fault);
   bool WriteBytes(const char* bytes, std::size_t n);
+  void WriteConverted(std::u16string_view text, unsigned codePage);
   bool FlushBuffer();
 
   // The record's string: the tool stores nothing in it. Released with the stream.

@@ -1,6 +1,5 @@
 // The reading side of TextFile: sniffing the encoding and delivering lines.
 
-#include <algorithm>
 #include <cstring>
 
 #include "textfile/convert.h"
@@ -164,6 +163,18 @@ std::size_t TextFile::FindLineEnd(const char* bytes, std::size_t n) const {
 
 // The raw bytes of the next line with its line feed, if it has one.
 bool TextFile::NextRawLine(std::string_view* line) {
+  // Nearly always the whole line is in the buffer already.
+  const char* first = m_buffer.get() + m_nPos;
+  std::size_t end = FindLineEnd(first, m_nEnd - m_nPos);
+  if (end != std::string::npos) {
+    m_nPos += end;
+    *line = std::string_view(first, end);
+    return true;
+  }
+  return NextRawLineAcrossReads(line);
+}
+
+bool TextFile::NextRawLineAcrossReads(std::string_view* line) {
   std::size_t unit = IsUtf16(m_kind) ? 2 : 1;
   bool spansRefill = false;
   m_pending.clear();
@@ -206,27 +217,38 @@ void TextFile::DeliverNarrow(std::string_view line, std::u16string& out) {
     SetFault(ReadFault::ZeroCharacter);
     return;
   }
+  ConvertNarrow(line, out);
+}
+
+// Converts a line known to hold no zero byte.
+void TextFile::ConvertNarrow(std::string_view line, std::u16string& out) {
+  const char* bytes = line.data();
   std::size_t n = line.size();
-  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+  while (n > 0 && (bytes[n - 1] == '\n' || bytes[n - 1] == '\r'))
     --n;
-  ToWide(line.data(), n, CodePageOf(m_kind), out);
+  ToWide(bytes, n, CodePageOf(m_kind), out);
+}
+
+// The usual 8-bit line, whole in the buffer: one scan finds its end and shows
+// it holds no zero byte. Anything else takes the general way.
+bool TextFile::ReadWholeNarrowLine(std::u16string& out) {
+  const char* first = m_buffer.get() + m_nPos;
+  std::size_t avail = m_nEnd - m_nPos;
+  std::size_t at = FindLineFeedOrZero(first, avail);
+  if (at == avail || first[at] != '\n')
+    return false;
+  m_nPos += at + 1;
+  ConvertNarrow(std::string_view(first, at + 1), out);
+  return true;
 }
 
 void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(line.data());
   std::size_t units = line.size() / 2;
-  out.resize(units);
+  if (out.size() < units)
+    out.resize(units);
   char16_t* dst = out.data();
-  if (m_kind == TextEncoding::Utf16BeBom) {
-    for (std::size_t i = 0; i < units; ++i)
-      dst[i] = static_cast<char16_t>(b[2 * i] << 8 | b[2 * i + 1]);
-  } else {
-    for (std::size_t i = 0; i < units; ++i)
-      dst[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
-  }
-  if (std::find(dst, dst + units, u'\0') != dst + units) {
+  if (UnitsFromBytes(line.data(), units, m_kind == TextEncoding::Utf16BeBom, dst)) {
     SetFault(ReadFault::ZeroCharacter);
-    out.clear();
     return;
   }
   while (units > 0 && (dst[units - 1] == u'\n' || dst[units - 1] == u'\r'))
@@ -235,17 +257,23 @@ void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
 }
 
 bool TextFile::ReadLine(std::u16string& out) {
-  out.clear();
-  if (!m_stream || m_fault != ReadFault::None)
-    return false;
-  GetEncoding();
+  // out keeps its old content until it is replaced, so that converting into
+  // it fills no units just to overwrite them.
   std::string_view line;
-  if (!NextRawLine(&line))
-    return false;
-  if (IsUtf16(m_kind)) {
-    DeliverUtf16(line, out);
-  } else {
-    DeliverNarrow(line, out);
+  bool read = m_stream && m_fault == ReadFault::None;
+  if (read)
+    GetEncoding();
+  if (read && !IsUtf16(m_kind) && ReadWholeNarrowLine(out))
+    return true;
+  if (read && NextRawLine(&line)) {
+    if (IsUtf16(m_kind)) {
+      DeliverUtf16(line, out);
+    } else {
+      DeliverNarrow(line, out);
+    }
+    if (m_fault == ReadFault::None)
+      return true;
   }
-  return m_fault == ReadFault::None;
+  out.clear();
+  return false;
 }

@@ -37,6 +37,21 @@ bool TextFile::WriteBytes(const char* bytes, std::size_t n) {
   return true;
 }
 
+// Converts text straight into the write buffer, by way of the scratch string
+// only for a text too long for the buffer.
+void TextFile::WriteConverted(std::u16string_view text, unsigned codePage) {
+  m_bWriting = true;
+  std::size_t room = MaxNarrowBytes(text.size());
+  if (m_nEnd + room > kBufferSize && !FlushBuffer())
+    return;
+  if (room > kBufferSize) {
+    ToNarrow(text, codePage, m_narrow);
+    WriteBytes(m_narrow.data(), m_narrow.size());
+    return;
+  }
+  m_nEnd += ToNarrow(text, codePage, m_buffer.get() + m_nEnd);
+}
+
 bool TextFile::WriteText(std::u16string_view text) {
   if (!m_stream)
     return false;
@@ -45,14 +60,19 @@ bool TextFile::WriteText(std::u16string_view text) {
   // A line feed goes out as CR LF, as a text-mode stream writes it.
   while (!text.empty()) {
     std::size_t lf = text.find(u'\n');
-    std::u16string_view piece = text.substr(0, lf);
-    ToNarrow(piece, codePage, m_narrow);
-    WriteBytes(m_narrow.data(), m_narrow.size());
+    WriteConverted(text.substr(0, lf), codePage);
     if (lf == std::u16string_view::npos)
       break;
     WriteBytes("\r\n", 2);
     text.remove_prefix(lf + 1);
   }
+  return !m_bWriteFailed;
+}
+
+bool TextFile::WriteEncoded(std::string_view bytes) {
+  if (!m_stream)
+    return false;
+  WriteBytes(bytes.data(), bytes.size());
   return !m_bWriteFailed;
 }
 
