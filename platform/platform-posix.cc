@@ -56,6 +56,19 @@ std::size_t DecodeUtf8(const unsigned char* s, std::size_t n, char16_t* out) {
       ++i;
       continue;
     }
+    // Well-formed two- and three-byte sequences, nearly all there is, at once.
+    if (b >= 0xC2 && b <= 0xDF && n - i >= 2 && IsContinuation(s[i + 1])) {
+      out[o++] = static_cast<char16_t>((b & 0x1F) << 6 | (s[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    if (b >= 0xE1 && b <= 0xEF && b != 0xED && n - i >= 3 && IsContinuation(s[i + 1]) &&
+        IsContinuation(s[i + 2])) {
+      out[o++] =
+          static_cast<char16_t>((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
+      i += 3;
+      continue;
+    }
     std::size_t need = 0;
     std::uint32_t cp = 0;
     unsigned lo = 0x80;
