@@ -4,11 +4,13 @@
 Generates large INI files (ASCII, UTF-8 with multi-byte text, and the same
 text as UTF-16LE), then times iniseal's seal and check modes against cp,
 sha256sum and iconv on the same files, in alternating pairs, and prints the
-median times, the median of the pairwise ratios and the peak resident memory
-of each run (from the kernel's accounting of each child, getrusage/wait4).
-Every timed run starts after sync, with the page cache warm.
+median times, the median of the pairwise ratios and iniseal's peak resident
+memory (from /usr/bin/time). Every timed run starts after sync, with the page
+cache warm. Also times a small pair of files sealed the way a deployment does
+(no arguments) against cp of both, and a file 16 times smaller than the large
+one, for linear growth.
 
-Only python3, cp, sha256sum and iconv are needed.
+Only python3, cp, sha256sum, iconv and /usr/bin/time are needed.
 """
 
 import argparse
@@ -178,7 +180,19 @@ def main():
             shutil.rmtree(workdir, ignore_errors=True)
 
 
+def describe_machine():
+    cpu = "unknown processor"
+    try:
+        with open("/proc/cpuinfo") as f:
+            cpu = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    uname = os.uname()
+    return "%s, %d cores, %s %s" % (cpu, os.cpu_count() or 0, uname.sysname, uname.release)
+
+
 def run_all(tool, workdir, args):
+    print("machine: %s" % describe_machine())
     print("generating inputs in %s ..." % workdir, flush=True)
     paths = write_inputs(workdir, args.size_mib)
     # Bare names resolve beside the tool, and its temporary file is made
