@@ -238,7 +238,7 @@ bool TextFile::ReadWholeNarrowLine(std::u16string& out) {
   if (at == avail || first[at] != '\n')
     return false;
   m_nPos += at + 1;
-  ConvertNarrow(std::string_view(first, at + 1), out);
+  ConvertNarrow(std::string_view(first, at), out);  // without its line feed
   return true;
 }
 
