@@ -82,6 +82,12 @@ int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
       PrintMessage(u"Cannot read %s: it holds a zero character, which would be lost\n",
                    displayName.c_str());
       break;
+    case ReadFault::IllFormed:
+      PrintMessage(
+          u"Cannot read %s: it holds text that is not valid in its encoding, which would "
+          u"be lost\n",
+          displayName.c_str());
+      break;
     case ReadFault::OddLength:
       PrintMessage(u"Cannot read %s: its UTF-16 text ends in half a character\n",
                    displayName.c_str());

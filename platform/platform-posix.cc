@@ -345,9 +345,15 @@ class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::u16string& path) override {
     // O_NONBLOCK so that a FIFO without a writer does not hang the open.
-    int fd = open(ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    std::string name = ToUtf8(path);
+    int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      // A socket cannot be opened at all; say what it is rather than ENXIO.
+      struct stat st;
+      if (errno == ENXIO && stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        errno = ErrorNotRegularFile();
       return nullptr;
+    }
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);

@@ -17,6 +17,7 @@ enum class ReadFault {
   None,
   ZeroCharacter,  // a zero byte or unit 0 inside the text: it cannot be kept whole
   OddLength,      // UTF-16 content that ends in half a unit
+  IllFormed,      // a UTF-8 or UTF-16 sequence that is not valid: it cannot be written back
   ReadError,      // the file system failed; see ErrorCode()
 };
 
@@ -49,7 +50,9 @@ class TextFile {
   // Writes text (if given), then ch (if not 0); a line feed goes out as CR LF.
   // False only when there is no stream.
   bool WriteLine(std::u16string_view text, char16_t ch);
-  bool WriteFormatted(const char16_t* format, char16_t ch, ...);
+  // ch is an unsigned rather than a char16_t: the last named parameter before
+  // "..." must not be one that default argument promotion changes.
+  bool WriteFormatted(const char16_t* format, unsigned ch, ...);
   // Writes bytes already in the record's encoding, line ends included. False
   // when there is no stream or a write has failed.
   bool WriteEncoded(std::string_view bytes);

@@ -226,7 +226,13 @@ void TextFile::ConvertNarrow(std::string_view line, std::u16string& out) {
   std::size_t n = line.size();
   while (n > 0 && (bytes[n - 1] == '\n' || bytes[n - 1] == '\r'))
     --n;
-  ToWide(bytes, n, CodePageOf(m_kind), out);
+  unsigned codePage = CodePageOf(m_kind);
+  ToWide(bytes, n, codePage, out);
+  // An ill-formed UTF-8 sequence decodes to U+FFFD and would be written back as
+  // that: the file is refused rather than changed.
+  if (codePage == platform::kUtf8CodePage && out.find(u'\uFFFD') != std::u16string::npos &&
+      ToNarrowAlloc(out, codePage) != line.substr(0, n))
+    SetFault(ReadFault::IllFormed);
 }
 
 // The usual 8-bit line, whole in the buffer: one scan finds its end and shows
@@ -251,6 +257,17 @@ void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
     SetFault(ReadFault::ZeroCharacter);
     return;
   }
+  // A lone surrogate has no form in any other encoding: it would come back as
+  // U+FFFD or "?".
+  for (std::size_t i = 0; i < units; ++i) {
+    if (dst[i] < 0xD800 || dst[i] > 0xDFFF)
+      continue;
+    if (dst[i] > 0xDBFF || i + 1 == units || dst[i + 1] < 0xDC00 || dst[i + 1] > 0xDFFF) {
+      SetFault(ReadFault::IllFormed);
+      return;
+    }
+    ++i;
+  }
   while (units > 0 && (dst[units - 1] == u'\n' || dst[units - 1] == u'\r'))
     --units;
   out.resize(units);
@@ -263,8 +280,11 @@ bool TextFile::ReadLine(std::u16string& out) {
   bool read = m_stream && m_fault == ReadFault::None;
   if (read)
     GetEncoding();
-  if (read && !IsUtf16(m_kind) && ReadWholeNarrowLine(out))
-    return true;
+  if (read && !IsUtf16(m_kind) && ReadWholeNarrowLine(out)) {
+    if (m_fault == ReadFault::None)
+      return true;
+    read = false;
+  }
   if (read && NextRawLine(&line)) {
     if (IsUtf16(m_kind)) {
       DeliverUtf16(line, out);

@@ -83,6 +83,10 @@ TEST(ReadLine, MarksAreSkippedAndEachKindDecodes) {
       {"\xFE\xFF" + Utf16Be(u"\u4e2d=1\r\nx"), {u"\u4e2d=1", u"x"}},
       {Utf16Le(u"[s]\r\nk=\u0a0d\r\n"), {u"[s]", u"k=\u0a0d"}},        // 0x0A byte inside a unit
       {"\xFF\xFE" + Utf16Le(u"\u041a\u0d0a\r\n"), {u"\u041a\u0d0a"}},  // 0x1A, 0x0D, 0x0A bytes
+      {"\xEF\xBB\xBF"
+       "k=\xEF\xBF\xBD",
+       {u"k=\ufffd"}},  // a real U+FFFD is text like any other
+      {"\xFF\xFE" + Utf16Le(u"k=\U0001F600"), {u"k=\U0001F600"}},  // a surrogate pair
   };
   for (const auto& c : cases) {
     auto file = Open(c.bytes);
@@ -120,6 +124,14 @@ TEST(ReadLine, RefusesWhatCannotBeKeptWhole) {
       {"\xEF\xBB\xBFkey\0\n"s, ReadFault::ZeroCharacter},
       {"\xFF\xFE" + Utf16Le(u"a\r\nb"s + u'\0' + u"c\r\n"), ReadFault::ZeroCharacter},
       {"\xFF\xFE" + Utf16Le(u"a\r\nb") + "x", ReadFault::OddLength},
+      // Ill-formed sequences would come back as U+FFFD.
+      {"first\nk=\xC0\xAF\n", ReadFault::IllFormed},      // overlong, yet sniffed as UTF-8
+      {"first\nk=\xED\xA0\x80\n", ReadFault::IllFormed},  // an encoded surrogate
+      {"\xEF\xBB\xBF"
+       "first\nk=\xE9\n",
+       ReadFault::IllFormed},
+      {"\xFF\xFE" + Utf16Le(u"a\r\nb=\xD800\r\n"), ReadFault::IllFormed},
+      {"\xFE\xFF" + Utf16Be(u"a\r\nb=\xDC00\xD800"), ReadFault::IllFormed},
   };
   for (const auto& c : cases) {
     auto file = Open(c.bytes);

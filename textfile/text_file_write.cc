@@ -91,13 +91,13 @@ bool TextFile::WriteLine(std::u16string_view text, char16_t ch) {
   return true;
 }
 
-bool TextFile::WriteFormatted(const char16_t* format, char16_t ch, ...) {
+bool TextFile::WriteFormatted(const char16_t* format, unsigned ch, ...) {
   char16_t text[1026];
   va_list args;
   va_start(args, ch);
   platform::FormatWideV(text, 1026, format, args);
   va_end(args);
-  return WriteLine(text, ch);
+  return WriteLine(text, static_cast<char16_t>(ch));
 }
 
 bool TextFile::FlushToDisk() {
