@@ -270,6 +270,32 @@ std::vector<E2eCase> MakeCases() {
        255,
        kBanner + "Cannot read x.ini: its UTF-16 text ends in half a character\n",
        {}},
+      {"IllFormedUtf8IsRefused",
+       {"x.ini"},
+       {{"tool/x.ini", "first\nk=\xc0\xaf\n"}},  // overlong: sniffed as UTF-8, not decodable
+       255,
+       kBanner + "Cannot read x.ini: it holds text that is not valid in its encoding, which would "
+                 "be lost\n",
+       {}},
+      {"LoneSurrogateIsRefused",
+       {"x.ini"},
+       {{"tool/x.ini", "\xff\xfe" + Utf16Le(u"a\r\nb=\xd800\r\n")}},
+       255,
+       kBanner + "Cannot read x.ini: it holds text that is not valid in its encoding, which would "
+                 "be lost\n",
+       {}},
+      {"ArgumentNotUtf8IsRefused", {"x\xff.ini"}, {{"tool/x\xff.ini", kAscii}}, 255, "", {}, true},
+      {"Utf16UnitsHoldingControlBytesSurvive",
+       {"x.ini"},
+       // U+041A holds 0x1A, U+0D0A and U+0A0D hold 0x0D and 0x0A, U+0A00 a 0x0A at an odd offset
+       {{"tool/x.ini",
+         "\xff\xfe" +
+             Utf16Le(u"old\r\n[s]\r\nk=\u041a\u0d0a\u0a0d\u1a1a\u0a00\u001a\r\nz\u0a0d\r\n")}},
+       0,
+       kBanner + Sealed("0x1e9303a", "x.ini"),
+       {{"tool/x.ini",
+         "0x1e9303a\r\n[s]\r\nk=\xd0\x9a\xe0\xb4\x8a\xe0\xa8\x8d\xe1\xa8\x9a\xe0\xa8\x80\x1a\r\n"
+         "z\xe0\xa8\x8d\r\n"}}},
       {"DirectoryIsRefused",
        {"x.ini"},
        {{"tool/x.ini/inner", ""}},

@@ -127,10 +127,15 @@ std::string Scratch::ToolPath(const fs::path& path) const {
   return text;
 }
 
-ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args) {
+ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args,
+                     const RunLimits& limits) {
   const ToolTarget& target = scratch.target();
   fs::path tool = scratch.ToolDir() / (target.windows ? "iniseal.exe" : "iniseal");
   std::string command = "cd " + Quote(scratch.WorkDir().string()) + " && ";
+  if (limits.virtualMemoryKib > 0)
+    command += "ulimit -v " + std::to_string(limits.virtualMemoryKib) + " && ";
+  if (limits.seconds > 0)
+    command += "timeout -s KILL " + std::to_string(limits.seconds) + " ";
   if (!target.runner.empty())
     command += target.runner + " ";
   command += Quote(tool.string());

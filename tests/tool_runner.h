@@ -57,5 +57,12 @@ struct ToolRun {
   std::string errors;  // standard error
 };
 
+// Bounds on a run, for inputs that could make a faulty tool hang or grow.
+struct RunLimits {
+  int seconds = 0;            // killed after this long; 0: no limit
+  long virtualMemoryKib = 0;  // its address space; 0: no limit
+};
+
 // Runs the scratch's tool.
-ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args);
+ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args,
+                     const RunLimits& limits = {});
