@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev libgmock-dev)
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64)
+  # Sanitizer and fuzzer builds, memcheck.
+  packages+=(clang libclang-rt-14-dev valgrind)
 fi
 
 missing=()
