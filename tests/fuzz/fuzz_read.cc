@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/memory_file.h"
+#include "textfile/convert.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -37,6 +39,45 @@ Reading ReadAll(const std::string& bytes, std::size_t chunk) {
 bool IsUtf16(TextEncoding kind) {
   return kind == TextEncoding::Utf16LeBom || kind == TextEncoding::Utf16Le ||
          kind == TextEncoding::Utf16BeBom;
+}
+
+// The file's lines as stored, split apart from the reader: after the mark, cut
+// after each line feed, without their trailing CR and LF.
+std::vector<std::u16string> Utf16Lines(const std::string& bytes, TextEncoding kind) {
+  bool bigEndian = kind == TextEncoding::Utf16BeBom;
+  std::size_t start = kind == TextEncoding::Utf16Le ? 0 : 2;
+  std::vector<std::u16string> lines(1);
+  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+    unsigned a = static_cast<unsigned char>(bytes[i]);
+    unsigned b = static_cast<unsigned char>(bytes[i + 1]);
+    lines.back() += static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    if (lines.back().back() == u'\n')
+      lines.emplace_back();
+  }
+  if (lines.back().empty())
+    lines.pop_back();
+  for (std::u16string& line : lines) {
+    while (!line.empty() && (line.back() == u'\r' || line.back() == u'\n'))
+      line.pop_back();
+  }
+  return lines;
+}
+
+std::vector<std::string> ByteLines(const std::string& bytes, TextEncoding kind) {
+  std::size_t start = kind == TextEncoding::Utf8Bom ? 3 : 0;
+  std::vector<std::string> lines(1);
+  for (std::size_t i = start; i < bytes.size(); ++i) {
+    lines.back() += bytes[i];
+    if (bytes[i] == '\n')
+      lines.emplace_back();
+  }
+  if (lines.back().empty())
+    lines.pop_back();
+  for (std::string& line : lines) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+      line.pop_back();
+  }
+  return lines;
 }
 
 }  // namespace
@@ -70,5 +111,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every unit comes from at least one byte of the file.
   if (units > bytes.size())
     std::abort();
+
+  // A file read to its end gives back its content exactly: its lines, in their
+  // own encoding again, are the bytes the file holds.
+  if (whole.fault == ReadFault::None) {
+    if (IsUtf16(whole.kind)) {
+      if (whole.lines != Utf16Lines(bytes, whole.kind))
+        std::abort();
+    } else {
+      unsigned codePage = whole.kind == TextEncoding::Utf8 || whole.kind == TextEncoding::Utf8Bom
+                              ? platform::kUtf8CodePage
+                              : platform::kAnsiCodePage;
+      std::vector<std::string> expected = ByteLines(bytes, whole.kind);
+      if (expected.size() != whole.lines.size())
+        std::abort();
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (ToNarrowAlloc(whole.lines[i], codePage) != expected[i])
+          std::abort();
+      }
+    }
+  }
   return 0;
 }
