@@ -1,28 +1,12 @@
 #include "tests/e2e_cases.h"
 
+#include "tests/utf16.h"
+
 namespace {
 
 using namespace std::string_literals;
 
 const std::string kBanner = "Generate checksum for .INI file\n";
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out;
-  for (char16_t u : text) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
-std::string Utf16Be(std::u16string_view text) {
-  std::string out;
-  for (char16_t u : text) {
-    out.push_back(static_cast<char>(u >> 8));
-    out.push_back(static_cast<char>(u & 0xFF));
-  }
-  return out;
-}
 
 // Inputs, and what tools/seal_model.py says their sealed forms are.
 const std::string kAscii = "0x1234\n  [section]\nkey=1\n; comment\n\n\tname = value \n";

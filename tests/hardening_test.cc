@@ -17,6 +17,7 @@
 #include <regex>
 
 #include "tests/tool_runner.h"
+#include "tests/utf16.h"
 
 namespace fs = std::filesystem;
 
@@ -39,16 +40,6 @@ bool ToolUnderSanitizerOrRunner() {
 #endif
 #endif
   return !TestedTool().runner.empty();
-}
-
-std::vector<std::string> TempFilesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::string name = entry.path().filename().string();
-    if (name.rfind("lic.$$$", 0) == 0)
-      names.push_back(name);
-  }
-  return names;
 }
 
 // Every regular file below the root with its bytes, and every other entry by type.
@@ -188,15 +179,6 @@ TEST(HostileArguments, BytesThatAreNotUtf8) {
 
 // ---------------------------------------------------------------------------
 // Contents
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out;
-  for (char16_t u : text) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
 
 // A line far longer than the original line buffer stays whole in every encoding,
 // and the sealed file seals to itself.

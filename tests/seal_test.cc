@@ -25,16 +25,6 @@ struct FaultCase {
   const char* message;  // a pattern for what follows the banner
 };
 
-std::vector<std::string> TempFilesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::string name = entry.path().filename().string();
-    if (name.rfind("lic.$$$", 0) == 0)
-      names.push_back(name);
-  }
-  return names;
-}
-
 void PrintTo(const FaultCase& c, std::ostream* os) {
   *os << c.name;
 }

@@ -127,6 +127,16 @@ std::string Scratch::ToolPath(const fs::path& path) const {
   return text;
 }
 
+std::vector<std::string> TempFilesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("lic.$$$", 0) == 0)
+      names.push_back(name);
+  }
+  return names;
+}
+
 ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& args,
                      const RunLimits& limits) {
   const ToolTarget& target = scratch.target();

@@ -51,6 +51,10 @@ class Scratch {
   std::filesystem::path m_root;
 };
 
+// The names of the tool's temporary files ("lic.$$$" and those beginning
+// with it) in dir.
+std::vector<std::string> TempFilesIn(const std::filesystem::path& dir);
+
 struct ToolRun {
   int exitCode = -1;
   std::string output;  // standard output, line ends as LF

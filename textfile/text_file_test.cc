@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/memory_file.h"
+#include "tests/utf16.h"
 
 namespace {
 
@@ -22,24 +23,6 @@ std::vector<std::u16string> ReadAll(TextFile& file) {
   while (file.ReadLine(line))
     lines.push_back(line);
   return lines;
-}
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out;
-  for (char16_t u : text) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
-std::string Utf16Be(std::u16string_view text) {
-  std::string out;
-  for (char16_t u : text) {
-    out.push_back(static_cast<char>(u >> 8));
-    out.push_back(static_cast<char>(u & 0xFF));
-  }
-  return out;
 }
 
 TEST(DetectEncoding, EachKind) {

@@ -12,16 +12,8 @@
 
 #include "app/line_checksum.h"
 #include "platform/platform.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "textfile/convert.h"
-
-// Names the failed condition and its line, then stops as a crash would.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (0)
 
 namespace {
 
@@ -75,28 +67,25 @@ bool HasLoneSurrogate(const std::u16string& s) {
   return false;
 }
 
-// The platform call into a heap buffer of exactly cap units, so that a write
-// past it is caught; one unit fewer than it needs must fail cleanly.
-void CheckNarrowToWideBounds(unsigned codePage, const std::string& bytes, std::size_t needed) {
-  auto exact = std::make_unique<char16_t[]>(needed + 1);
-  Check(platform::MultiByteToWide(codePage, bytes.data(), bytes.size(), exact.get(), needed) ==
+// The platform call into a heap buffer of exactly the units it needs, so that
+// a write past them is caught; one unit fewer must fail cleanly.
+template <typename Unit, typename Text, typename Convert>
+void CheckBounds(Convert convert, unsigned codePage, const Text& text, std::size_t needed) {
+  auto exact = std::make_unique<Unit[]>(needed);
+  Check(convert(codePage, text.data(), text.size(), exact.get(), needed) ==
         static_cast<std::ptrdiff_t>(needed));
   if (needed > 0) {
-    auto shorter = std::make_unique<char16_t[]>(needed - 1);
-    Check(platform::MultiByteToWide(codePage, bytes.data(), bytes.size(), shorter.get(),
-                                    needed - 1) == -1);
+    auto shorter = std::make_unique<Unit[]>(needed - 1);
+    Check(convert(codePage, text.data(), text.size(), shorter.get(), needed - 1) == -1);
   }
 }
 
+void CheckNarrowToWideBounds(unsigned codePage, const std::string& bytes, std::size_t needed) {
+  CheckBounds<char16_t>(platform::MultiByteToWide, codePage, bytes, needed);
+}
+
 void CheckWideToNarrowBounds(unsigned codePage, const std::u16string& text, std::size_t needed) {
-  auto exact = std::make_unique<char[]>(needed + 1);
-  Check(platform::WideToMultiByte(codePage, text.data(), text.size(), exact.get(), needed) ==
-        static_cast<std::ptrdiff_t>(needed));
-  if (needed > 0) {
-    auto shorter = std::make_unique<char[]>(needed - 1);
-    Check(platform::WideToMultiByte(codePage, text.data(), text.size(), shorter.get(),
-                                    needed - 1) == -1);
-  }
+  CheckBounds<char>(platform::WideToMultiByte, codePage, text, needed);
 }
 
 }  // namespace

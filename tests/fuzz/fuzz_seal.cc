@@ -17,19 +17,11 @@
 #include "app/line_checksum.h"
 #include "app/run.h"
 #include "platform/platform.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/memory_file_system.h"
 #include "tests/memory_file.h"
 #include "textfile/convert.h"
 #include "textfile/text_file.h"
-
-// Names the failed condition and its line, then stops as a crash would.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (0)
 
 namespace {
 
