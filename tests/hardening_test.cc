@@ -30,7 +30,8 @@ bool ToolIsPosixNative() {
   return !TestedTool().windows;
 }
 
-// Sanitizers reserve far more address space than any limit a test could set.
+// The tool is built with the tests: under sanitizers it reserves far more
+// address space than a limit could allow, and so does a runner such as valgrind.
 bool ToolUnderSanitizerOrRunner() {
 #if defined(__SANITIZE_ADDRESS__)
   return true;
