@@ -5,6 +5,7 @@
 
 #include "app/line_checksum.h"
 #include "app/rewrite.h"
+#include "textfile/convert.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -102,10 +103,19 @@ int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
 // Reads one file and checks or seals it. Returns kRunGoesOn or an exit code.
 int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string& path,
                 const std::u16string& displayName) {
-  TextEncoding outputKind = OutputKindFor(reader.GetEncoding(), FileNamePart(path));
-  SetChecksumCodePage(outputKind == TextEncoding::Utf8 ? platform::kUtf8CodePage
-                                                       : platform::kAnsiCodePage);
+  TextEncoding sniffed = reader.GetEncoding();
+  TextEncoding outputKind = OutputKindFor(sniffed, FileNamePart(path));
+  unsigned codePage =
+      outputKind == TextEncoding::Utf8 ? platform::kUtf8CodePage : platform::kAnsiCodePage;
+  SetChecksumCodePage(codePage);
   SetStoreLines(g_state.update);
+  // Wide text the ANSI code page lacks is written by best fit, which turns some
+  // blanks and semicolons (U+2003, U+037E) into " " and ";". Lines are taken as
+  // they will be written, so that the sealed file's checksum is that of its own
+  // lines as a reader of it finds them.
+  bool bestFit = codePage == platform::kAnsiCodePage && sniffed != TextEncoding::Ascii &&
+                 sniffed != TextEncoding::Ansi;
+  std::string narrow;
 
   std::u16string line;
   // The first line stands for the checksum line of an earlier run: dropped unread.
@@ -116,6 +126,10 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
     return 132;
   }
   while (reader.ReadLine(line)) {
+    if (bestFit) {
+      ToNarrow(line, codePage, narrow);
+      ToWide(narrow.data(), narrow.size(), codePage, line);
+    }
     std::size_t skip = 0;
     while (skip < line.size() && IsSkippedLeadingCharacter(line[skip]))
       ++skip;

@@ -207,6 +207,14 @@ std::vector<E2eCase> MakeCases() {
        0,
        kBanner + Sealed("0x3f58dfcf", "x.ini"),
        {{"tool/x.ini", kWideSealedAnsi}}},
+      {"BestFitBlankAndSemicolonCountAsWritten",
+       {"x.ini"},
+       // U+2003 is written as a blank and U+037E as ";": the sealed file must
+       // carry the checksum of the lines it holds, one counted and one a comment.
+       {{"tool/x.ini", "\xfe\xff" + Utf16Be(u"old\r\n\u2003key=1\r\n\u037ecomment\r\n")}},
+       0,
+       kBanner + Sealed("0xac21ebb8", "x.ini"),
+       {{"tool/x.ini", "0xac21ebb8\r\nkey=1\r\n;comment\r\n"}}},
       {"PairForcesItsEncodings",
        {},
        {{"tool/hostcfg.ini", kUtf8}, {"tool/hostcfgu.ini", "\xff\xfe" + Utf16Le(kWideText)}},
