@@ -29,11 +29,6 @@ int EnvNumber(const char* name, int fallback) {
   return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Puts bytes at path in one step, as a fresh file.
 void PutFile(const fs::path& path, const std::string& bytes) {
   fs::path staged = path.string() + ".staged";
@@ -85,7 +80,7 @@ KillTally KillAtRandomMoments(const Scratch& scratch, const fs::path& input, int
   waitpid(pid, &status, 0);
   auto whole = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::string sealed = ReadAll(input);
+  const std::string sealed = ReadWholeFile(input);
   EXPECT_EQ(sealed.substr(0, 2), "0x");
   EXPECT_NE(sealed, original);
 
@@ -102,7 +97,7 @@ KillTally KillAtRandomMoments(const Scratch& scratch, const fs::path& input, int
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
-    std::string now = ReadAll(input);
+    std::string now = ReadWholeFile(input);
     if (now == original) {
       ++tally.old;
     } else if (now == sealed) {
@@ -119,7 +114,7 @@ KillTally KillAtRandomMoments(const Scratch& scratch, const fs::path& input, int
   pid = StartTool(tool, input);
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(ReadAll(input), sealed);
+  EXPECT_EQ(ReadWholeFile(input), sealed);
   return tally;
 }
 
