@@ -2,6 +2,7 @@
 // output sizes against buffers of exactly that size, and the UTF-8 classifier
 // fed whole or in pieces.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -140,11 +141,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (IsStrictUtf8(terminated))
     Check(whole != 0);
 
-  std::size_t ascii = AsciiPrefixLength(bytes.data(), bytes.size());
-  Check(ascii <= size);
-  for (std::size_t i = 0; i < ascii; ++i)
-    Check(data[i] < 0x80);
-  Check(ascii == size || data[ascii] >= 0x80);
+  std::size_t end = FindLineFeedOrZero(bytes.data(), bytes.size());
+  Check(end == std::min({bytes.find('\n'), bytes.find('\0'), bytes.size()}));
+
+  // The raw conversions write into exactly the room they are promised.
+  for (unsigned codePage : {platform::kAnsiCodePage, platform::kUtf8CodePage}) {
+    auto wide = std::make_unique<char16_t[]>(size);
+    std::size_t produced = ToWide(bytes.data(), size, codePage, wide.get());
+    Check(std::u16string(wide.get(), produced) ==
+          (codePage == platform::kUtf8CodePage ? utf8 : ansi));
+    auto narrow = std::make_unique<char[]>(MaxNarrowBytes(produced));
+    std::size_t n = ToNarrow(std::u16string_view(wide.get(), produced), codePage, narrow.get());
+    Check(n <= MaxNarrowBytes(produced));
+  }
 
   int flags = platform::kUnicodeTestMask;
   platform::IsTextUnicode(data, size, &flags);
