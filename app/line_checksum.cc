@@ -28,7 +28,7 @@ inline std::uint16_t Step(std::uint16_t v, unsigned word) {
   return std::rotl(static_cast<std::uint16_t>((ChecksumTable[v & 31] ^ word) + v), 1);
 }
 
-// The body grows in large blocks: one allocation per line would cost more
+// Stored lines live in large blocks: one allocation per line would cost more
 // than the line itself. Blocks grow, so that a small file costs little and a
 // large one few blocks, which the platform may back with large pages. A line
 // never spans two blocks.
@@ -43,13 +43,6 @@ class BodyStore {
   }
 
   void Commit(std::size_t usedBytes) { m_blocks.back().used += usedBytes; }
-
-  std::vector<std::string_view> Blocks() const {
-    std::vector<std::string_view> blocks;
-    for (const Block& block : m_blocks)
-      blocks.emplace_back(block.data.get(), block.used);
-    return blocks;
-  }
 
   void Clear() {
     m_blocks.clear();
@@ -84,6 +77,8 @@ struct LineStore {
   unsigned codePage = platform::kAnsiCodePage;
   bool storeLines = true;
   BodyStore body;
+  LineNode* head = nullptr;
+  LineNode* tail = nullptr;
   std::string scratch;  // a counted line's bytes in check mode; only grows
 };
 
@@ -102,10 +97,13 @@ void Fold(LineStore& store, const char* bytes, std::size_t length) {
   store.runningChecksum = sum ^ ChecksumMask;
 }
 
-// Converts the line straight into the body, counts it there, and ends it with
-// CR LF; the zero byte the checksum needs stands where the CR goes.
+// Converts the line straight into a node's text, counts it there, and ends it
+// with CR LF; the zero byte the checksum needs stands where the CR goes.
 void StoreLine(LineStore& store, std::u16string_view line, bool counted) {
-  char* out = store.body.Reserve(MaxNarrowBytes(line.size()) + 2);
+  constexpr std::size_t kAlign = alignof(LineNode);
+  char* at = store.body.Reserve(sizeof(LineNode) + MaxNarrowBytes(line.size()) + 2 + kAlign);
+  auto* node = reinterpret_cast<LineNode*>(at);
+  char* out = at + sizeof(LineNode);
   std::size_t length = ToNarrow(line, store.codePage, out);
   if (counted) {
     out[length] = '\0';
@@ -113,7 +111,16 @@ void StoreLine(LineStore& store, std::u16string_view line, bool counted) {
   }
   out[length] = '\r';
   out[length + 1] = '\n';
-  store.body.Commit(length + 2);
+  node->next = nullptr;
+  node->length = length + 2;
+  std::size_t used = sizeof(LineNode) + node->length;
+  store.body.Commit((used + kAlign - 1) & ~(kAlign - 1));
+  if (store.head == nullptr) {
+    store.head = node;
+  } else {
+    store.tail->next = node;
+  }
+  store.tail = node;
 }
 
 void CountLine(LineStore& store, std::u16string_view line) {
@@ -179,12 +186,14 @@ void SetChecksumCodePage(unsigned codePage) {
 void SetStoreLines(bool store) {
   Store().storeLines = store;
 }
-std::vector<std::string_view> StoredBody() {
-  return Store().body.Blocks();
+const LineNode* FirstStoredLine() {
+  return Store().head;
 }
 
 void ResetLines() {
   LineStore& store = Store();
   store.body.Clear();
+  store.head = nullptr;
+  store.tail = nullptr;
   store.runningChecksum = 0;
 }

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 inline constexpr std::uint32_t ChecksumMask = 0x5A3C7E26;
 extern const std::uint16_t ChecksumTable[32];
@@ -25,9 +24,16 @@ std::uint32_t RunningChecksum();
 void SetChecksumCodePage(unsigned codePage);
 // Whether AbsorbLine keeps the lines it takes in (update mode).
 void SetStoreLines(bool store);
-// The stored lines as the body of the sealed file: each line's bytes in the
-// checksum code page, which is the code page the sealed file is written in,
-// followed by CR LF. In blocks, in order; none when no line is stored.
-std::vector<std::string_view> StoredBody();
+// A stored line, in the singly linked list of the lines read. Its text follows
+// the node in memory, already as the sealed file holds it: the line's bytes in
+// the checksum code page (the code page the sealed file is written in) and CR LF.
+struct LineNode {
+  LineNode* next;
+  std::size_t length;  // in bytes, CR LF included
+  std::string_view text() const { return {reinterpret_cast<const char*>(this + 1), length}; }
+};
+
+// The first stored line, in reading order; null when none is stored.
+const LineNode* FirstStoredLine();
 // Forgets the stored lines and sets the running checksum back to 0.
 void ResetLines();

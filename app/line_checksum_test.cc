@@ -68,12 +68,14 @@ TEST_F(AbsorbLineTest, BlankAndCommentLinesDoNotCount) {
 TEST_F(AbsorbLineTest, StoresEveryLineInUpdateMode) {
   ChecksumOf({u"a", u"", u";c"});
   std::string body;
-  for (std::string_view block : StoredBody())
-    body += block;
-  EXPECT_EQ(body, "a\r\n\r\n;c\r\n");
+  for (const LineNode* node = FirstStoredLine(); node != nullptr; node = node->next) {
+    body += node->text();
+    body += '|';
+  }
+  EXPECT_EQ(body, "a\r\n|\r\n|;c\r\n|");
   SetStoreLines(false);
   ChecksumOf({u"a"});
-  EXPECT_TRUE(StoredBody().empty());
+  EXPECT_EQ(FirstStoredLine(), nullptr);
 }
 
 TEST_F(AbsorbLineTest, CodePageDecidesTheBytes) {

@@ -76,8 +76,8 @@ std::unique_ptr<platform::File> CreateTempFile(platform::FileSystem& fs,
 
 bool WriteSealedFile(TextFile& writer) {
   writer.WriteFormatted(u"0x%lx\n", 0, RunningChecksum());
-  for (std::string_view block : StoredBody())
-    writer.WriteEncoded(block);
+  for (const LineNode* node = FirstStoredLine(); node != nullptr; node = node->next)
+    writer.WriteEncoded(node->text());
   return writer.FlushToDisk() && writer.CloseTextFile();
 }
 
