@@ -1,0 +1,71 @@
+#include "app/usage.h"
+
+#include <string>
+
+#include "platform/platform.h"
+
+#ifndef INISEAL_VERSION
+#error "INISEAL_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+constexpr std::u16string_view kUsage =
+    u"Usage: iniseal [/Q] [/S | /U | /V] [file]\n"
+    u"Seals an INI file: its first line becomes the checksum of the other lines.\n"
+    u"\n"
+    u"  /U          seal the file (the default)\n"
+    u"  /S          check: print the checksum, change nothing\n"
+    u"  /V          verify: compare the checksum with the file's first line\n"
+    u"  /Q          quiet: print nothing; the exit code tells\n"
+    u"  /?, -h      print this text (also -? and --help), open no file\n"
+    u"  --version   print the version\n"
+    u"Options may begin with / or -; the last of /S, /U and /V decides.\n"
+    u"\n"
+    u"Without a file, hostcfg.ini and its UTF-8 twin hostcfgu.ini beside the\n"
+    u"tool are taken; naming either of them takes both. A bare name lies beside\n"
+    u"the tool, a name with a path separator is taken as it stands.\n"
+    u"\n"
+    u"Exit codes: 0 done (with /V: every seal matches), 1 a seal does not match,\n"
+    u"132 the file holds no line, 255 a file cannot be read or written,\n"
+    u"3 an internal check failed.\n";
+
+// The build date as dd/mm/yy, from the compiler's "Mmm dd yyyy".
+std::u16string BuildDate() {
+  constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  const std::string_view date = __DATE__;
+  const std::size_t month = kMonths.find(date.substr(0, 3)) / 3 + 1;
+  std::u16string out;
+  out += date[4] == ' ' ? u'0' : static_cast<char16_t>(date[4]);
+  out += static_cast<char16_t>(date[5]);
+  out += u'/';
+  out += static_cast<char16_t>(u'0' + month / 10);
+  out += static_cast<char16_t>(u'0' + month % 10);
+  out += u'/';
+  out += static_cast<char16_t>(date[9]);
+  out += static_cast<char16_t>(date[10]);
+  return out;
+}
+
+std::u16string Widen(std::string_view ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+}  // namespace
+
+bool IsHelpRequest(std::u16string_view arg) {
+  return arg == u"/?" || arg == u"-?" || arg == u"-h" || arg == u"--help";
+}
+
+bool IsVersionRequest(std::u16string_view arg) {
+  return arg == u"--version";
+}
+
+void PrintUsage() {
+  platform::WriteConsoleText(kUsage);
+}
+
+void PrintVersion() {
+  platform::WriteConsoleText(u"iniseal " + Widen(INISEAL_VERSION) + u" (built " + BuildDate() +
+                             u")\n");
+}
