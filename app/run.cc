@@ -64,6 +64,17 @@ bool AnyArgument(const std::vector<std::u16string>& args, bool (*test)(std::u16s
   return false;
 }
 
+// "/?", "-h" and the like: an option whose letter is "?" or "H", as only the
+// letter counts ("-help" too), and the common "--help".
+bool IsHelpRequest(std::u16string_view arg) {
+  return arg == u"--help" ||
+         (IsOption(arg) && (OptionLetter(arg) == u'?' || OptionLetter(arg) == u'H'));
+}
+
+bool IsVersionRequest(std::u16string_view arg) {
+  return arg == u"--version";
+}
+
 std::u16string_view FileNamePart(std::u16string_view path) {
   std::size_t sep = path.rfind(platform::kPathSeparator);
   return sep == std::u16string_view::npos ? path : path.substr(sep + 1);

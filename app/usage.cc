@@ -12,13 +12,13 @@ namespace {
 
 constexpr std::u16string_view kUsage =
     u"Usage: iniseal [/Q] [/S | /U | /V] [file]\n"
-    u"Seals an INI file: its first line becomes the checksum of the other lines.\n"
+    u"Seals an INI file with a checksum of its lines, written as its first line.\n"
     u"\n"
     u"  /U          seal the file (the default)\n"
     u"  /S          check: print the checksum, change nothing\n"
     u"  /V          verify: compare the checksum with the file's first line\n"
     u"  /Q          quiet: print nothing; the exit code tells\n"
-    u"  /?, -h      print this text (also -? and --help), open no file\n"
+    u"  /?, /H      print this text (also --help); no file is opened\n"
     u"  --version   print the version\n"
     u"Options may begin with / or -; the last of /S, /U and /V decides.\n"
     u"\n"
@@ -52,14 +52,6 @@ std::u16string Widen(std::string_view ascii) {
 }
 
 }  // namespace
-
-bool IsHelpRequest(std::u16string_view arg) {
-  return arg == u"/?" || arg == u"-?" || arg == u"-h" || arg == u"--help";
-}
-
-bool IsVersionRequest(std::u16string_view arg) {
-  return arg == u"--version";
-}
 
 void PrintUsage() {
   platform::WriteConsoleText(kUsage);

@@ -4,11 +4,6 @@
 
 #include <string_view>
 
-// "/?", "-?", "-h" or "--help".
-bool IsHelpRequest(std::u16string_view arg);
-// "--version".
-bool IsVersionRequest(std::u16string_view arg);
-
 void PrintUsage();
 // "iniseal", the version and the date of the build.
 void PrintVersion();
