@@ -121,7 +121,8 @@ int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
   return 255;
 }
 
-// Reads one file and checks or seals it. Returns kRunGoesOn or an exit code.
+// Reads one file and checks, verifies or seals it. Returns kRunGoesOn or an
+// exit code.
 int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string& path,
                 const std::u16string& displayName) {
   TextEncoding outputKind = OutputKindFor(reader.GetEncoding(), FileNamePart(path));
@@ -219,10 +220,10 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
         PrintMessage(u"Cannot open input file %s, e=%d\n", displayName.c_str(), error);
         return 255;
       }
-      // A partner that is not there has no seal to break: sealing skips it
-      // too. Verify mode says so, as it is asked to vouch for the pair.
+      // A partner that cannot be opened is skipped, as sealing skips it; verify
+      // mode says so, since it is asked to vouch for the pair.
       if (g_state.mode == Mode::Verify)
-        PrintMessage(u"Not verified: %s is missing\n", displayName.c_str());
+        PrintMessage(u"Not verified: %s cannot be opened, e=%d\n", displayName.c_str(), error);
     } else {
       TextFile reader(std::move(stream));
       int result = ProcessFile(fs, reader, path, displayName);

@@ -391,7 +391,7 @@ std::vector<E2eCase> MakeCases() {
        {{"tool/hostcfgu.ini", kUtf8Sealed}},
        0,
        kBanner + SealMatches("0xf0f4b6b9", "hostcfgu.ini") +
-           "Not verified: hostcfg.ini is missing\n",
+           "Not verified: hostcfg.ini cannot be opened, e={e}\n",
        {}},
       {"VerifyPairFirstMissing",
        {"/V"},
