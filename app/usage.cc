@@ -2,11 +2,8 @@
 
 #include <string>
 
+#include "corekit/TavAssert.h"
 #include "platform/platform.h"
-
-#ifndef INISEAL_VERSION
-#error "INISEAL_VERSION must be defined by the build"
-#endif
 
 namespace {
 
@@ -30,23 +27,7 @@ constexpr std::u16string_view kUsage =
     u"132 the file holds no line, 255 a file cannot be read or written,\n"
     u"3 an internal check failed.\n";
 
-// The build date as dd/mm/yy, from the compiler's "Mmm dd yyyy".
-std::u16string BuildDate() {
-  constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  const std::string_view date = __DATE__;
-  const std::size_t month = kMonths.find(date.substr(0, 3)) / 3 + 1;
-  std::u16string out;
-  out += date[4] == ' ' ? u'0' : static_cast<char16_t>(date[4]);
-  out += static_cast<char16_t>(date[5]);
-  out += u'/';
-  out += static_cast<char16_t>(u'0' + month / 10);
-  out += static_cast<char16_t>(u'0' + month % 10);
-  out += u'/';
-  out += static_cast<char16_t>(date[9]);
-  out += static_cast<char16_t>(date[10]);
-  return out;
-}
-
+// The build stamp is ASCII: its digits, blanks and version widen as they are.
 std::u16string Widen(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }
@@ -58,6 +39,9 @@ void PrintUsage() {
 }
 
 void PrintVersion() {
-  platform::WriteConsoleText(u"iniseal " + Widen(INISEAL_VERSION) + u" (built " + BuildDate() +
-                             u")\n");
+  // The stamp's fixed layout: "!!!!:dd/mm/yy hh:mm:ss V" and the version.
+  const std::string_view stamp = GetBuildStamp();
+  const std::string_view date = stamp.substr(kBuildStampTimeOffset, 8);
+  const std::string_view version = stamp.substr(kBuildStampVersionOffset + 1);
+  platform::WriteConsoleText(u"iniseal " + Widen(version) + u" (built " + Widen(date) + u")\n");
 }
