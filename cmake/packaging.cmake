@@ -45,4 +45,10 @@ if(NOT WIN32)
             -DOUTPUT_DIR=${CPACK_PACKAGE_DIRECTORY} -DVERSION=${PROJECT_VERSION}
             -P ${PROJECT_SOURCE_DIR}/cmake/windows-zip.cmake
     VERBATIM)
+  # Where this build cross-builds the exes itself, the zip takes fresh ones.
+  foreach(arch x86 x64)
+    if(TARGET windows_${arch})
+      add_dependencies(package_windows windows_${arch})
+    endif()
+  endforeach()
 endif()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the tool and makes the packages in build/native/packages: a .tar.gz and
-# a .deb of the native build, and a .zip of the Windows exes with the README when
-# build/windows-x86 or build/windows-x64 hold one (see README.md, "Building for
-# Windows"); without them the zip is skipped.
+# a .deb of the native build, and a .zip of the Windows exes in build/windows-x86
+# and build/windows-x64 with the README (see README.md, "The Windows build");
+# without any Windows exe the zip is skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
