@@ -5,6 +5,8 @@
 
 #include "app/line_checksum.h"
 #include "app/rewrite.h"
+#include "app/usage.h"
+#include "app/verify.h"
 #include "textfile/convert.h"
 #include "textfile/text_file.h"
 
@@ -14,9 +16,16 @@ constexpr std::u16string_view kPairName = u"hostcfg.ini";
 constexpr std::u16string_view kPairUtf8Name = u"hostcfgu.ini";
 constexpr std::size_t kMessageUnits = 256;
 
+enum class Mode {
+  Update,  // "/U", the default: seal the file
+  Check,   // "/S": print the checksum
+  Verify,  // "/V": compare the checksum with the file's first line
+};
+
 struct ToolState {
   bool quiet = false;
-  bool update = true;
+  Mode mode = Mode::Update;
+  bool sealMismatch = false;  // verify mode: some file's seal did not match
   std::u16string programPath;
 };
 
@@ -46,6 +55,25 @@ bool IsOption(std::u16string_view arg) {
 // An option's letter: its second character by its low 8 bits, upper-cased.
 char16_t OptionLetter(std::u16string_view arg) {
   return arg.size() < 2 ? 0 : AsciiUpper(arg[1] & 0xFF);
+}
+
+bool AnyArgument(const std::vector<std::u16string>& args, bool (*test)(std::u16string_view)) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (test(args[i]))
+      return true;
+  }
+  return false;
+}
+
+// "/?", "-h" and the like: an option whose letter is "?" or "H", as only the
+// letter counts ("-help" too), and the common "--help".
+bool IsHelpRequest(std::u16string_view arg) {
+  return arg == u"--help" ||
+         (IsOption(arg) && (OptionLetter(arg) == u'?' || OptionLetter(arg) == u'H'));
+}
+
+bool IsVersionRequest(std::u16string_view arg) {
+  return arg == u"--version";
 }
 
 std::u16string_view FileNamePart(std::u16string_view path) {
@@ -100,7 +128,8 @@ int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
   return 255;
 }
 
-// Reads one file and checks or seals it. Returns kRunGoesOn or an exit code.
+// Reads one file and checks, verifies or seals it. Returns kRunGoesOn or an
+// exit code.
 int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string& path,
                 const std::u16string& displayName) {
   TextEncoding sniffed = reader.GetEncoding();
@@ -108,7 +137,7 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
   unsigned codePage =
       outputKind == TextEncoding::Utf8 ? platform::kUtf8CodePage : platform::kAnsiCodePage;
   SetChecksumCodePage(codePage);
-  SetStoreLines(g_state.update);
+  SetStoreLines(g_state.mode == Mode::Update);
   // Wide text the ANSI code page lacks is written by best fit, which turns some
   // blanks and semicolons (U+2003, U+037E) into " " and ";". Lines are taken as
   // they will be written, so that the sealed file's checksum is that of its own
@@ -117,14 +146,16 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
                  sniffed != TextEncoding::Ansi;
   std::string narrow;
 
-  std::u16string line;
-  // The first line stands for the checksum line of an earlier run: dropped unread.
-  if (!reader.ReadLine(line)) {
+  // The first line stands for the checksum line of an earlier run: only verify
+  // mode looks at it.
+  std::u16string firstLine;
+  if (!reader.ReadLine(firstLine)) {
     if (reader.Fault() != ReadFault::None)
       return ReportReadFault(reader, displayName);
     PrintMessage(u"Cannot read %s (%d)", displayName.c_str(), 132);
     return 132;
   }
+  std::u16string line;
   while (reader.ReadLine(line)) {
     if (bestFit) {
       ToNarrow(line, codePage, narrow);
@@ -139,9 +170,16 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
   if (reader.Fault() != ReadFault::None)
     return ReportReadFault(reader, displayName);
 
-  if (!g_state.update) {
-    PrintMessage(u"Checksum is: 0x%lx\n", RunningChecksum());
-    return 0;
+  switch (g_state.mode) {
+    case Mode::Check:
+      PrintMessage(u"Checksum is: 0x%lx\n", RunningChecksum());
+      return 0;
+    case Mode::Verify:
+      if (!ReportSeal(firstLine, RunningChecksum(), displayName))
+        g_state.sealMismatch = true;
+      return kRunGoesOn;
+    case Mode::Update:
+      break;
   }
   return RewriteFile(fs, reader, path, displayName, outputKind);
 }
@@ -172,9 +210,11 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
     if (!IsOption(args[i])) {
       displayName = args[i];
     } else if (OptionLetter(args[i]) == u'S') {
-      g_state.update = false;
+      g_state.mode = Mode::Check;
     } else if (OptionLetter(args[i]) == u'U') {
-      g_state.update = true;
+      g_state.mode = Mode::Update;
+    } else if (OptionLetter(args[i]) == u'V') {
+      g_state.mode = Mode::Verify;
     }
   }
 
@@ -200,6 +240,10 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
         PrintMessage(u"Cannot open input file %s, e=%d\n", displayName.c_str(), error);
         return 255;
       }
+      // A partner that cannot be opened is skipped, as sealing skips it; verify
+      // mode says so, since it is asked to vouch for the pair.
+      if (g_state.mode == Mode::Verify)
+        PrintMessage(u"Not verified: %s cannot be opened, e=%d\n", displayName.c_str(), error);
     } else {
       TextFile reader(std::move(stream));
       int result = ProcessFile(fs, reader, path, displayName);
@@ -212,13 +256,13 @@ int RunFiles(const std::vector<std::u16string>& args, platform::FileSystem& fs) 
     }
     ResetLines();
   }
-  return 0;
+  return g_state.sealMismatch ? 1 : 0;
 }
 
 }  // namespace
 
 bool IsUpdateMode() {
-  return g_state.update;
+  return g_state.mode == Mode::Update;
 }
 
 void PrintMessage(const char16_t* format, ...) {
@@ -249,6 +293,16 @@ int RunTool(const std::vector<std::u16string>& args, platform::FileSystem& fs,
   g_state = ToolState{};
   g_state.programPath = programPath;
   ResetLines();
+  // Help, then version, are answered before anything else and whatever else
+  // the command line holds: no banner, no file opened, "/Q" or not.
+  if (AnyArgument(args, IsHelpRequest)) {
+    PrintUsage();
+    return 0;
+  }
+  if (AnyArgument(args, IsVersionRequest)) {
+    PrintVersion();
+    return 0;
+  }
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (IsOption(args[i]) && OptionLetter(args[i]) == u'Q')
       g_state.quiet = true;

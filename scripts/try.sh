@@ -18,3 +18,5 @@ echo "--- after: $demo/hostcfgu.ini"
 cat "$demo/hostcfgu.ini"
 echo "--- check mode: $demo/iniseal /S hostcfgu.ini"
 "$demo/iniseal" /S hostcfgu.ini
+echo "--- verify mode: $demo/iniseal /V (exit code 0: both seals match)"
+"$demo/iniseal" /V

@@ -2,6 +2,10 @@
 
 #include "tests/utf16.h"
 
+#ifndef INISEAL_VERSION
+#error "INISEAL_VERSION must name the project version"
+#endif
+
 namespace {
 
 using namespace std::string_literals;
@@ -42,6 +46,24 @@ const std::string kLongLinesSealed =
 std::string Sealed(const std::string& checksum, const std::string& shownName) {
   return "Checksum is: " + checksum + "\nOutput is in file: " + shownName + "\n";
 }
+
+std::string SealMatches(const std::string& checksum, const std::string& shownName) {
+  return "Checksum is: " + checksum + "\nSeal matches: " + shownName + "\n";
+}
+
+std::string SealBroken(const std::string& checksum, const std::string& shownName) {
+  return "Checksum is: " + checksum + "\nSeal does not match: " + shownName + "\n";
+}
+
+// The usage text itself is the help's business; what counts is that it comes
+// instead of a run.
+const std::string kUsage = "Usage: iniseal [/Q] [/S | /U | /V] [file]\n{...}";
+const std::string kVersion = "iniseal " INISEAL_VERSION " (built {date})\n";
+
+// kAsciiSealed with one byte changed (key=1 became key=2), and its true checksum.
+const std::string kAsciiTampered =
+    "0x7ec462d\r\n[section]\r\nkey=2\r\n; comment\r\n\r\nname = value \r\n";
+const std::string kAsciiTamperedChecksum = "0x7eceae1";
 
 std::vector<E2eCase> MakeCases() {
   const std::string pairOutput =
@@ -312,6 +334,108 @@ std::vector<E2eCase> MakeCases() {
        255,
        kBanner + "Path too long: " + std::string(300, 'a').substr(0, 255 - 15),
        {}},
+
+      // Help and version come instead of a run, whatever else is given.
+      {"HelpBySlashQuestionMark", {"/?"}, pair, 0, kUsage, {}},
+      {"HelpByDashQuestionMark", {"-?"}, pair, 0, kUsage, {}},
+      {"HelpByDashH", {"-h"}, pair, 0, kUsage, {}},
+      {"HelpByDoubleDash", {"--help"}, pair, 0, kUsage, {}},
+      {"HelpByLongForm", {"-Help"}, pair, 0, kUsage, {}},
+      {"HelpAnywhereOpensNoFile", {"/S", "missing.ini", "/?"}, {}, 0, kUsage, {}},
+      {"HelpPrintsDespiteQuiet", {"/Q", "-h"}, pair, 0, kUsage, {}},
+      {"HelpBeforeVersion", {"--version", "--help"}, pair, 0, kUsage, {}},
+      {"Version", {"--version"}, pair, 0, kVersion, {}},
+      {"VersionPrintsDespiteQuietAndOpensNoFile",
+       {"-q", "missing.ini", "--version"},
+       {},
+       0,
+       kVersion,
+       {}},
+
+      // Verify mode: the checksum against the first line, nothing written.
+      {"VerifyFreshSeal",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", kAsciiSealed}},
+       0,
+       kBanner + SealMatches("0x7ec462d", "x.ini"),
+       {}},
+      {"VerifyOneByteChanged",
+       {"x.ini", "-v"},
+       {{"tool/x.ini", kAsciiTampered}},
+       1,
+       kBanner + SealBroken(kAsciiTamperedChecksum, "x.ini"),
+       {}},
+      {"VerifyUnsealedFile",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", kAscii}},
+       1,
+       kBanner + SealBroken("0x7ec462d", "x.ini"),
+       {}},
+      {"VerifyFirstLineIsNoChecksum",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", "[section]\nkey=1\n"}},
+       1,
+       kBanner + "Checksum is: 0xac21ebb8\nSeal does not match: x.ini (its first line is no "
+                 "checksum)\n",
+       {}},
+      {"VerifyTakesCaseBlanksAndLeadingZeros",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", " \t0X07EC462D \t" + kAsciiSealed.substr(kAsciiSealed.find('\r'))}},
+       0,
+       kBanner + SealMatches("0x7ec462d", "x.ini"),
+       {}},
+      {"VerifyUtf16AsSealingReadsIt",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", "\xff\xfe" + Utf16Le(u" 0X4F35B70B\t\r\n[s]\r\nk=\u4e2d\u00e9\r\n")}},
+       0,
+       kBanner + SealMatches("0x4f35b70b", "x.ini"),
+       {}},
+      {"VerifyPair",
+       {"/V"},
+       pairSealed,
+       0,
+       kBanner + SealMatches("0x7ec462d", "hostcfg.ini") +
+           SealMatches("0xf0f4b6b9", "hostcfgu.ini"),
+       {}},
+      {"VerifyPairGoesOnPastABrokenSeal",
+       {"-V"},
+       {{"tool/hostcfg.ini", kAsciiTampered}, {"tool/hostcfgu.ini", kUtf8Sealed}},
+       1,
+       kBanner + SealBroken(kAsciiTamperedChecksum, "hostcfg.ini") +
+           SealMatches("0xf0f4b6b9", "hostcfgu.ini"),
+       {}},
+      {"VerifyPairPartnerMissing",
+       {"/V", "hostcfgu.ini"},
+       {{"tool/hostcfgu.ini", kUtf8Sealed}},
+       0,
+       kBanner + SealMatches("0xf0f4b6b9", "hostcfgu.ini") +
+           "Not verified: hostcfg.ini cannot be opened, e={e}\n",
+       {}},
+      {"VerifyPairFirstMissing",
+       {"/V"},
+       {{"tool/hostcfgu.ini", kUtf8Sealed}},
+       255,
+       kBanner + "Cannot open input file hostcfg.ini, e={e}\n",
+       {}},
+      {"VerifyQuietTellsByExitCode", {"/Q", "/V", "x.ini"}, {{"tool/x.ini", kAscii}}, 1, "", {}},
+      {"VerifyEmptyFile",
+       {"/V", "x.ini"},
+       {{"tool/x.ini", ""}},
+       132,
+       kBanner + "Cannot read x.ini (132)",
+       {}},
+      {"LaterModeOptionWinsVerify",
+       {"/V", "/S", "-verify", "x.ini"},
+       {{"tool/x.ini", kAsciiSealed}},
+       0,
+       kBanner + SealMatches("0x7ec462d", "x.ini"),
+       {}},
+      {"LaterModeOptionWinsOverVerify",
+       {"/V", "-u", "x.ini"},
+       {{"tool/x.ini", kAscii}},
+       0,
+       kBanner + Sealed("0x7ec462d", "x.ini"),
+       {{"tool/x.ini", kAsciiSealed}}},
   };
 }
 

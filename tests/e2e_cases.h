@@ -17,7 +17,8 @@ struct E2eCase {
   std::vector<std::string> args;
   std::vector<E2eFile> before;
   int exitCode;
-  // Standard output with LF line ends; also "{e}" for any error number.
+  // Standard output with LF line ends; "{e}" stands for any error number, "{date}" for a
+  // date as dd/mm/yy and "{...}" for any text.
   std::string output;
   // Files whose bytes must have changed to these; every other file stays as it was.
   std::vector<E2eFile> after;

@@ -21,13 +21,22 @@ std::string Expand(std::string text, const Scratch& scratch) {
   return text;
 }
 
-// The expected output as a pattern in which "{e}" matches any error number.
+// The expected output as a pattern in which "{e}" matches any error number,
+// "{date}" a date as dd/mm/yy and "{...}" any text.
 bool OutputMatches(const std::string& expected, const std::string& actual) {
+  static const std::pair<std::string, std::string> kPlaceholders[] = {
+      {"{e}", "-?[0-9]+"},
+      {"{date}", "[0-9]{2}/[0-9]{2}/[0-9]{2}"},
+      {"{...}", "[\\s\\S]*"},
+  };
   std::string pattern;
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (expected.compare(i, 3, "{e}") == 0) {
-      pattern += "-?[0-9]+";
-      i += 2;
+    auto placeholder = std::find_if(
+        std::begin(kPlaceholders), std::end(kPlaceholders),
+        [&](const auto& p) { return expected.compare(i, p.first.size(), p.first) == 0; });
+    if (placeholder != std::end(kPlaceholders)) {
+      pattern += placeholder->second;
+      i += placeholder->first.size() - 1;
     } else if (std::string("\\^$.|?*+()[]{}").find(expected[i]) != std::string::npos) {
       pattern += '\\';
       pattern += expected[i];
