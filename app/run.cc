@@ -105,6 +105,13 @@ bool IsSkippedLeadingCharacter(char16_t c) {
   return c >= 1 && c <= 32;
 }
 
+std::size_t SkippedLeadingLength(std::u16string_view line) {
+  std::size_t skip = 0;
+  while (skip < line.size() && IsSkippedLeadingCharacter(line[skip]))
+    ++skip;
+  return skip;
+}
+
 int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
   switch (reader.Fault()) {
     case ReadFault::ZeroCharacter:
@@ -157,13 +164,13 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
   }
   std::u16string line;
   while (reader.ReadLine(line)) {
-    if (bestFit) {
+    std::size_t skip = SkippedLeadingLength(line);
+    // Only a character the code page lacks can turn into a blank or ";".
+    if (bestFit && skip < line.size() && line[skip] >= 0x80) {
       ToNarrow(line, codePage, narrow);
       ToWide(narrow.data(), narrow.size(), codePage, line);
+      skip = SkippedLeadingLength(line);
     }
-    std::size_t skip = 0;
-    while (skip < line.size() && IsSkippedLeadingCharacter(line[skip]))
-      ++skip;
     std::u16string_view rest = std::u16string_view(line).substr(skip);
     AbsorbLine(rest, !rest.empty() && rest[0] != u';');
   }

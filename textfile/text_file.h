@@ -71,7 +71,6 @@ class TextFile {
 
   bool Refill();
   bool NextRawLine(std::string_view* line);
-  bool NextRawLineAcrossReads(std::string_view* line);
   std::size_t FindLineEnd(const char* bytes, std::size_t n) const;
   void DeliverNarrow(std::string_view line, std::u16string& out);
   void ConvertNarrow(std::string_view line, std::u16string& out);

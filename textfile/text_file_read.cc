@@ -161,20 +161,9 @@ std::size_t TextFile::FindLineEnd(const char* bytes, std::size_t n) const {
   return std::string::npos;
 }
 
-// The raw bytes of the next line with its line feed, if it has one.
+// The raw bytes of the next line with its line feed, if it has one. Nearly
+// always the whole line is in the buffer already and is handed out from there.
 bool TextFile::NextRawLine(std::string_view* line) {
-  // Nearly always the whole line is in the buffer already.
-  const char* first = m_buffer.get() + m_nPos;
-  std::size_t end = FindLineEnd(first, m_nEnd - m_nPos);
-  if (end != std::string::npos) {
-    m_nPos += end;
-    *line = std::string_view(first, end);
-    return true;
-  }
-  return NextRawLineAcrossReads(line);
-}
-
-bool TextFile::NextRawLineAcrossReads(std::string_view* line) {
   std::size_t unit = IsUtf16(m_kind) ? 2 : 1;
   bool spansRefill = false;
   m_pending.clear();
