@@ -161,11 +161,21 @@ ToolRun RunInScratch(const Scratch& scratch, const std::vector<std::string>& arg
   fs::path rc = scratch.root() / (".rc" + id);
   command += " > " + Quote(out.string()) + " 2> " + Quote(err.string()) + " < /dev/null";
   command += "; echo $? > " + Quote(rc.string());
-  std::system(("sh -c " + Quote(command)).c_str());
   ToolRun run;
-  run.exitCode = std::atoi(ReadWholeFile(rc).c_str());
-  run.output = WithoutCarriageReturns(ReadWholeFile(out));
-  run.errors = ReadWholeFile(err);
+  // Under an emulator a loaded machine now and then fails to start the
+  // program at all. Without "/Q" the tool prints its banner before it touches
+  // any file, so a failure with no output at all never ran it, and is tried again.
+  bool quiet = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a.size() >= 2 && (a[0] == '/' || a[0] == '-') && (a[1] == 'q' || a[1] == 'Q');
+  });
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::system(("sh -c " + Quote(command)).c_str());
+    run.exitCode = std::atoi(ReadWholeFile(rc).c_str());
+    run.output = WithoutCarriageReturns(ReadWholeFile(out));
+    run.errors = ReadWholeFile(err);
+    if (target.runner.empty() || quiet || run.exitCode == 0 || !run.output.empty())
+      break;
+  }
   std::error_code ignored;
   fs::remove(out, ignored);
   fs::remove(err, ignored);
