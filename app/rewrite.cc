@@ -37,10 +37,11 @@ std::u16string DirectoryOf(const std::u16string& path) {
 }
 
 // Whether the input is, or could be, a temporary file of some run of the tool.
+// Judged by name and directory only: comparing the input with "lic.$$$" as
+// files races with other runs, which create and rename that name all the time
+// (a freed file's identity is soon reused by the next "lic.$$$").
 bool IsTemporaryFile(platform::FileSystem& fs, const std::u16string& inputPath,
                      const std::u16string& tempPath) {
-  if (fs.SameFile(inputPath, tempPath))
-    return true;
   std::size_t sep = inputPath.rfind(platform::kPathSeparator);
   std::u16string_view name =
       std::u16string_view(inputPath).substr(sep == std::u16string::npos ? 0 : sep + 1);

@@ -155,4 +155,19 @@ TEST(SealRuns, ConcurrentRunsKeepEachOthersWork) {
   }
 }
 
+// The input is told from the tool's temporary files by name alone, never by
+// file identity: other runs create and rename "lic.$$$" all the time, and a
+// freed file's identity is soon reused. A file that shares its identity with a
+// stale "lic.$$$" is therefore sealed like any other, and the stale one stays.
+TEST(SealRuns, FileLinkedToAStaleTemporaryFileIsSealed) {
+  Scratch scratch;
+  scratch.Write("tool/lic.$$$", kInput);
+  fs::create_hard_link(scratch.ToolDir() / "lic.$$$", scratch.ToolDir() / "x.ini");
+  ToolRun run = RunInScratch(scratch, {"x.ini"});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(scratch.Read("tool/x.ini"), kSealed);
+  EXPECT_EQ(scratch.Read("tool/lic.$$$"), kInput);
+  EXPECT_EQ(TempFilesIn(scratch.ToolDir()), std::vector<std::string>{"lic.$$$"});
+}
+
 }  // namespace
