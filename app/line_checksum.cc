@@ -1,6 +1,7 @@
 #include "app/line_checksum.h"
 
 #include <bit>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,15 +18,51 @@ const std::uint16_t ChecksumTable[32] = {
 
 namespace {
 
-// The narrow form of a line up to this size, terminator included, is counted
-// exactly as the original buffer of this size did.
-constexpr std::size_t kNarrowLineBytes = 6914;
-
 // One link of a chain. The step's latency bounds the checksum's speed, so it is
 // kept to a table load and three one-cycle operations (the 16-bit rotate
 // compiles to a single instruction).
 inline std::uint16_t Step(std::uint16_t v, unsigned word) {
   return std::rotl(static_cast<std::uint16_t>((ChecksumTable[v & 31] ^ word) + v), 1);
+}
+
+// The chain over length bytes taken as little-endian words, an odd last byte
+// paired with a zero byte.
+std::uint32_t ChainBytes(const unsigned char* b, std::size_t length, std::uint32_t seed) {
+  if (length == 0)
+    return 1;
+  std::uint16_t d = static_cast<std::uint16_t>(seed & 0xFFFF);
+  unsigned l = (seed >> 16) & 0xFF;
+  unsigned h = (seed >> 24) & 0xFF;
+  std::uint16_t c = static_cast<std::uint16_t>((((h - l) & 0xFF) << 8) + l);
+  // Even words feed d and odd words feed c: two independent chains, four
+  // words a round to keep the loop's own work off the chains' way.
+  std::size_t words = length / 2;
+  std::size_t k = 0;
+  for (; k + 4 <= words; k += 4, b += 8) {
+    d = Step(d, b[0] | b[1] << 8);
+    c = Step(c, b[2] | b[3] << 8);
+    d = Step(d, b[4] | b[5] << 8);
+    c = Step(c, b[6] | b[7] << 8);
+  }
+  for (; k + 2 <= words; k += 2, b += 4) {
+    d = Step(d, b[0] | b[1] << 8);
+    c = Step(c, b[2] | b[3] << 8);
+  }
+  if (k < words) {
+    d = Step(d, b[0] | b[1] << 8);
+    b += 2;
+  }
+  if (length % 2 != 0) {
+    if (words % 2 == 0) {
+      d = Step(d, b[0]);
+    } else {
+      c = Step(c, b[0]);
+    }
+  }
+  unsigned ch = c >> 8;
+  unsigned cl = c & 0xFF;
+  std::uint32_t result = (static_cast<std::uint32_t>(ch) << 24) | ((ch ^ cl) << 16) | d;
+  return result == 0 ? 1 : result;
 }
 
 // Stored lines live in large blocks: one allocation per line would cost more
@@ -87,30 +124,29 @@ LineStore& Store() {
   return store;
 }
 
-// An odd last byte pairs with the zero byte that must follow the bytes.
+// Counts a line as ChecksumWords counts it with its terminating zero byte, at
+// any length.
 void Fold(LineStore& store, const char* bytes, std::size_t length) {
-  std::size_t words = (length + 1) / 2;
   std::uint32_t sum =
-      length + 1 <= kNarrowLineBytes
-          ? ChecksumWords(bytes, static_cast<unsigned>(words), store.runningChecksum)
-          : ChecksumWordsUnbounded(bytes, words, store.runningChecksum);
+      ChainBytes(reinterpret_cast<const unsigned char*>(bytes), length, store.runningChecksum);
   store.runningChecksum = sum ^ ChecksumMask;
 }
 
-// Converts the line straight into a node's text, counts it there, and ends it
-// with CR LF; the zero byte the checksum needs stands where the CR goes.
-void StoreLine(LineStore& store, std::u16string_view line, bool counted) {
+// Where a node for a line of up to maxBytes bytes goes; its text follows it.
+char* ReserveNode(LineStore& store, std::size_t maxBytes) {
   constexpr std::size_t kAlign = alignof(LineNode);
-  char* at = store.body.Reserve(sizeof(LineNode) + MaxNarrowBytes(line.size()) + 2 + kAlign);
-  auto* node = reinterpret_cast<LineNode*>(at);
-  char* out = at + sizeof(LineNode);
-  std::size_t length = ToNarrow(line, store.codePage, out);
-  if (counted) {
-    out[length] = '\0';
-    Fold(store, out, length);
-  }
-  out[length] = '\r';
-  out[length + 1] = '\n';
+  return store.body.Reserve(sizeof(LineNode) + maxBytes + 2 + kAlign) + sizeof(LineNode);
+}
+
+// Counts the length bytes at text, written by ReserveNode's caller, ends them
+// with CR LF and links the node in.
+void CommitNode(LineStore& store, char* text, std::size_t length, bool counted) {
+  constexpr std::size_t kAlign = alignof(LineNode);
+  if (counted)
+    Fold(store, text, length);
+  text[length] = '\r';
+  text[length + 1] = '\n';
+  auto* node = reinterpret_cast<LineNode*>(text - sizeof(LineNode));
   node->next = nullptr;
   node->length = length + 2;
   std::size_t used = sizeof(LineNode) + node->length;
@@ -123,45 +159,29 @@ void StoreLine(LineStore& store, std::u16string_view line, bool counted) {
   store.tail = node;
 }
 
+// Converts the line straight into a node's text.
+void StoreLine(LineStore& store, std::u16string_view line, bool counted) {
+  char* text = ReserveNode(store, MaxNarrowBytes(line.size()));
+  CommitNode(store, text, ToNarrow(line, store.codePage, text), counted);
+}
+
+void StoreAsciiLine(LineStore& store, std::string_view line, bool counted) {
+  char* text = ReserveNode(store, line.size());
+  std::memcpy(text, line.data(), line.size());
+  CommitNode(store, text, line.size(), counted);
+}
+
 void CountLine(LineStore& store, std::u16string_view line) {
-  std::size_t room = MaxNarrowBytes(line.size()) + 1;
+  std::size_t room = MaxNarrowBytes(line.size());
   if (store.scratch.size() < room)
     store.scratch.resize(room);
-  char* out = store.scratch.data();
-  std::size_t length = ToNarrow(line, store.codePage, out);
-  out[length] = '\0';
-  Fold(store, out, length);
+  Fold(store, store.scratch.data(), ToNarrow(line, store.codePage, store.scratch.data()));
 }
 
 }  // namespace
 
 std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, std::uint32_t seed) {
-  if (wordCount == 0)
-    return 1;
-  const unsigned char* b = static_cast<const unsigned char*>(bytes);
-  std::uint16_t d = static_cast<std::uint16_t>(seed & 0xFFFF);
-  unsigned l = (seed >> 16) & 0xFF;
-  unsigned h = (seed >> 24) & 0xFF;
-  std::uint16_t c = static_cast<std::uint16_t>((((h - l) & 0xFF) << 8) + l);
-  // Even words feed d and odd words feed c: two independent chains, four
-  // words a round to keep the loop's own work off the chains' way.
-  std::size_t k = 0;
-  for (; k + 4 <= wordCount; k += 4, b += 8) {
-    d = Step(d, b[0] | b[1] << 8);
-    c = Step(c, b[2] | b[3] << 8);
-    d = Step(d, b[4] | b[5] << 8);
-    c = Step(c, b[6] | b[7] << 8);
-  }
-  for (; k + 2 <= wordCount; k += 2, b += 4) {
-    d = Step(d, b[0] | b[1] << 8);
-    c = Step(c, b[2] | b[3] << 8);
-  }
-  if (k < wordCount)
-    d = Step(d, b[0] | b[1] << 8);
-  unsigned ch = c >> 8;
-  unsigned cl = c & 0xFF;
-  std::uint32_t result = (static_cast<std::uint32_t>(ch) << 24) | ((ch ^ cl) << 16) | d;
-  return result == 0 ? 1 : result;
+  return ChainBytes(static_cast<const unsigned char*>(bytes), 2 * wordCount, seed);
 }
 
 std::uint32_t ChecksumWords(const void* bytes, unsigned wordCount, std::uint32_t seed) {
@@ -174,6 +194,15 @@ void AbsorbLine(std::u16string_view line, bool counted) {
     StoreLine(store, line, counted);
   } else if (counted) {
     CountLine(store, line);
+  }
+}
+
+void AbsorbAsciiLine(std::string_view line, bool counted) {
+  LineStore& store = Store();
+  if (store.storeLines) {
+    StoreAsciiLine(store, line, counted);
+  } else if (counted) {
+    Fold(store, line.data(), line.size());
   }
 }
 

@@ -18,6 +18,9 @@ std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, s
 // Takes in a line after the first, its leading blanks and controls removed: in
 // update mode stores it, and if counted folds it into the running checksum.
 void AbsorbLine(std::u16string_view line, bool counted);
+// The same for a line of ASCII characters given as its bytes, which every code
+// page the checksum uses keeps as they are.
+void AbsorbAsciiLine(std::string_view line, bool counted);
 
 std::uint32_t RunningChecksum();
 // The code page lines are counted and stored in: the sealed file's.

@@ -89,6 +89,37 @@ TEST_F(AbsorbLineTest, CodePageDecidesTheBytes) {
   EXPECT_EQ(utf8, ChecksumWords(bytes.data(), 3, 0) ^ ChecksumMask);
 }
 
+// The ASCII way is the wide way without the conversion: the same chain, the
+// same stored text. The byte after the line is a CR, never read: an odd last
+// byte pairs with a zero as the line's terminator.
+TEST_F(AbsorbLineTest, AsciiLinesCountAndStoreAsWideLines) {
+  const std::string text = "k=0123456789abcdefghijklm\r\n";
+  for (bool store : {true, false}) {
+    SetStoreLines(store);
+    for (std::size_t n = 0; n <= 24; ++n) {
+      std::string_view line(text.data(), n);
+      std::u16string wide(line.begin(), line.end());
+      ResetLines();
+      AbsorbAsciiLine(line, true);
+      AbsorbAsciiLine(line, false);
+      std::uint32_t ascii = RunningChecksum();
+      std::string stored;
+      for (const LineNode* node = FirstStoredLine(); node != nullptr; node = node->next)
+        stored += node->text();
+      ResetLines();
+      AbsorbLine(wide, true);
+      AbsorbLine(wide, false);
+      EXPECT_EQ(ascii, RunningChecksum()) << n;
+      std::string terminated(line);
+      terminated.push_back('\0');
+      std::uint32_t words = static_cast<std::uint32_t>(terminated.size() / 2);
+      EXPECT_EQ(ascii, ChecksumWords(terminated.data(), words, 0) ^ ChecksumMask) << n;
+      std::string expected = store ? std::string(line) + "\r\n" + std::string(line) + "\r\n" : "";
+      EXPECT_EQ(stored, expected) << n;
+    }
+  }
+}
+
 TEST_F(AbsorbLineTest, LongLinesCountEveryByte) {
   std::u16string a(10000, u'x');
   std::u16string b = a;

@@ -105,11 +105,19 @@ bool IsSkippedLeadingCharacter(char16_t c) {
   return c >= 1 && c <= 32;
 }
 
-std::size_t SkippedLeadingLength(std::u16string_view line) {
+template <typename Char>
+std::size_t SkippedLeadingLength(std::basic_string_view<Char> line) {
   std::size_t skip = 0;
-  while (skip < line.size() && IsSkippedLeadingCharacter(line[skip]))
+  while (skip < line.size() && IsSkippedLeadingCharacter(static_cast<char16_t>(line[skip])))
     ++skip;
   return skip;
+}
+
+// A line without its leading blanks and controls counts unless it is empty or
+// a comment.
+template <typename Char>
+bool IsCounted(std::basic_string_view<Char> rest) {
+  return !rest.empty() && rest[0] != ';';
 }
 
 int ReportReadFault(const TextFile& reader, const std::u16string& displayName) {
@@ -163,16 +171,28 @@ int ProcessFile(platform::FileSystem& fs, TextFile& reader, const std::u16string
     return 132;
   }
   std::u16string line;
-  while (reader.ReadLine(line)) {
-    std::size_t skip = SkippedLeadingLength(line);
+  std::string_view ascii;
+  for (;;) {
+    // Most lines are plain ASCII, the same in every code page: they are taken
+    // as bytes, without the way through UTF-16.
+    if (reader.ReadAsciiLine(&ascii)) {
+      std::string_view rest = ascii.substr(SkippedLeadingLength(ascii));
+      AbsorbAsciiLine(rest, IsCounted(rest));
+      continue;
+    }
+    if (!reader.ReadLine(line))
+      break;
+    std::u16string_view wide = line;
+    std::size_t skip = SkippedLeadingLength(wide);
     // Only a character the code page lacks can turn into a blank or ";".
     if (bestFit && skip < line.size() && line[skip] >= 0x80) {
       ToNarrow(line, codePage, narrow);
       ToWide(narrow.data(), narrow.size(), codePage, line);
-      skip = SkippedLeadingLength(line);
+      wide = line;
+      skip = SkippedLeadingLength(wide);
     }
-    std::u16string_view rest = std::u16string_view(line).substr(skip);
-    AbsorbLine(rest, !rest.empty() && rest[0] != u';');
+    std::u16string_view rest = wide.substr(skip);
+    AbsorbLine(rest, IsCounted(rest));
   }
   if (reader.Fault() != ReadFault::None)
     return ReportReadFault(reader, displayName);

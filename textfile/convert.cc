@@ -138,23 +138,47 @@ std::size_t CopyAsciiPrefix(const From* s, std::size_t n, To* d) {
 
 }  // namespace
 
+#if defined(__SSE2__)
+// Where the first byte that Mask marks stands, or n; n is at least a block.
+template <unsigned (*Mask)(const char*)>
+std::size_t FindFirstMarked(const char* bytes, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + kBlock <= n; i += kBlock) {
+    if (unsigned mask = Mask(bytes + i))
+      return i + std::countr_zero(mask);
+  }
+  // The tail as one block that overlaps the last one searched.
+  unsigned mask = i < n ? Mask(bytes + n - kBlock) : 0;
+  return mask == 0 ? n : n - kBlock + std::countr_zero(mask);
+}
+
+unsigned LineFeedZeroOrNonAsciiMask(const char* s) {
+  return LineFeedOrZeroMask(s) | NonAsciiMask(reinterpret_cast<const unsigned char*>(s));
+}
+#endif
+
 std::size_t FindLineFeedOrZero(const char* bytes, std::size_t n) {
 #if defined(__SSE2__)
-  if (n >= kBlock) {
-    std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
-      if (unsigned mask = LineFeedOrZeroMask(bytes + i))
-        return i + std::countr_zero(mask);
-    }
-    // The tail as one block that overlaps the last one searched.
-    unsigned mask = i < n ? LineFeedOrZeroMask(bytes + n - kBlock) : 0;
-    return mask == 0 ? n : n - kBlock + std::countr_zero(mask);
-  }
+  if (n >= kBlock)
+    return FindFirstMarked<LineFeedOrZeroMask>(bytes, n);
 #endif
   const void* lf = std::memchr(bytes, '\n', n);
   std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes) : n;
   const void* zero = std::memchr(bytes, 0, end);
   return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : end;
+}
+
+std::size_t FindLineFeedOrNonAscii(const char* bytes, std::size_t n) {
+#if defined(__SSE2__)
+  if (n >= kBlock)
+    return FindFirstMarked<LineFeedZeroOrNonAsciiMask>(bytes, n);
+#endif
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\n' || c == 0 || c >= 0x80)
+      return i;
+  }
+  return n;
 }
 
 bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16_t* out) {

@@ -58,6 +58,9 @@ inline std::size_t MaxNarrowBytes(std::size_t n) {
 // Where the first line feed or zero byte among the n bytes stands, or n.
 std::size_t FindLineFeedOrZero(const char* bytes, std::size_t n);
 
+// Where the first byte that is a line feed, zero or not ASCII stands, or n.
+std::size_t FindLineFeedOrNonAscii(const char* bytes, std::size_t n);
+
 // Pairs the bytes of `units` UTF-16 units, little- or big-endian as stored,
 // into out and returns whether any of them is 0.
 bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16_t* out);

@@ -182,13 +182,17 @@ TEST(AsciiFastPaths, FindLineFeedOrZeroAtEveryPosition) {
   for (std::size_t n = 0; n <= 40; ++n) {
     std::string bytes(n, 'k');
     EXPECT_EQ(FindLineFeedOrZero(bytes.data(), n), n);
+    EXPECT_EQ(FindLineFeedOrNonAscii(bytes.data(), n), n);
     for (std::size_t at = 0; at < n; ++at) {
-      for (char hit : {'\n', '\0'}) {
+      for (char hit : {'\n', '\0', '\x80', '\xff'}) {
         std::string text = bytes;
         text[at] = hit;
         if (at + 1 < n)
           text[n - 1] = '\n';  // a later hit does not count
-        EXPECT_EQ(FindLineFeedOrZero(text.data(), n), at) << n << " " << at;
+        // A byte above 0x7F is no line end: the search goes on to the line feed.
+        std::size_t lineEnd = hit == '\n' || hit == '\0' ? at : at + 1 < n ? n - 1 : n;
+        EXPECT_EQ(FindLineFeedOrZero(text.data(), n), lineEnd) << n << " " << at;
+        EXPECT_EQ(FindLineFeedOrNonAscii(text.data(), n), at) << n << " " << at;
       }
     }
   }

@@ -237,6 +237,21 @@ bool TextFile::ReadWholeNarrowLine(std::u16string& out) {
   return true;
 }
 
+bool TextFile::ReadAsciiLine(std::string_view* line) {
+  if (!m_stream || m_fault != ReadFault::None || IsUtf16(GetEncoding()))
+    return false;
+  const char* first = m_buffer.get() + m_nPos;
+  std::size_t avail = m_nEnd - m_nPos;
+  std::size_t at = FindLineFeedOrNonAscii(first, avail);
+  if (at == avail || first[at] != '\n')
+    return false;
+  m_nPos += at + 1;
+  while (at > 0 && first[at - 1] == '\r')
+    --at;
+  *line = std::string_view(first, at);
+  return true;
+}
+
 void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
   std::size_t units = line.size() / 2;
   if (out.size() < units)

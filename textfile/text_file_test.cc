@@ -123,6 +123,46 @@ TEST(ReadLine, RefusesWhatCannotBeKeptWhole) {
   }
 }
 
+// Reading with ReadAsciiLine first and ReadLine where it declines gives the
+// lines and the fault that ReadLine alone gives, wherever the reads cut.
+TEST(ReadAsciiLine, TakesOnlyWhatReadLineWouldGiveTheSame) {
+  const std::string cases[] = {
+      "a\r\nb\nc\r\r\n\nd\re\n\x01 x\nlast",
+      "k=caf\xC3\xA9\nplain\n\xC3\xA9\nplain again\r\n",
+      "\xEF\xBB\xBFplain\nk=\xE2\x82\xAC\nend\n",
+      "k=caf\xE9\nplain\n",
+      "first\nkey=a\0b\nnext\n"s,
+      "first\nk=\xC0\xAF\nafter\n",
+      "\xFF\xFE" + Utf16Le(u"a\r\nb\r\n"),
+      Utf16Le(u"[s]\r\nkey=1\r\n"),
+      std::string(5000, 'x') + "\nshort\n" + std::string(3000, 'y'),
+  };
+  for (const std::string& bytes : cases) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{5}, std::size_t{777}, SIZE_MAX}) {
+      auto plain = Open(bytes, chunk);
+      std::vector<std::u16string> expected = ReadAll(*plain);
+      auto file = Open(bytes, chunk);
+      bool utf16 = file->GetEncoding() == TextEncoding::Utf16LeBom ||
+                   file->GetEncoding() == TextEncoding::Utf16Le;
+      std::vector<std::u16string> lines;
+      std::string_view ascii;
+      std::u16string line;
+      for (;;) {
+        if (file->ReadAsciiLine(&ascii)) {
+          EXPECT_FALSE(utf16);
+          lines.emplace_back(ascii.begin(), ascii.end());
+        } else if (file->ReadLine(line)) {
+          lines.push_back(line);
+        } else {
+          break;
+        }
+      }
+      EXPECT_EQ(lines, expected) << bytes << " " << chunk;
+      EXPECT_EQ(file->Fault(), plain->Fault()) << bytes << " " << chunk;
+    }
+  }
+}
+
 TEST(ReadLine, ReportsReadErrors) {
   auto memory = std::make_unique<MemoryFile>("\xEF\xBB\xBFline\n", 3);
   MemoryFile* raw = memory.get();
