@@ -201,6 +201,24 @@ bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16
   return zero;
 }
 
+bool HasSurrogate(const char16_t* units, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i top = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+  __m128i hits = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8)
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(_mm_and_si128(Load(units + i), top), surrogate));
+  if (_mm_movemask_epi8(hits) != 0)
+    return true;
+#endif
+  for (; i < n; ++i) {
+    if ((units[i] & 0xF800) == 0xD800)
+      return true;
+  }
+  return false;
+}
+
 void Utf8Classifier::Feed(const char* bytes, std::size_t n) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
   // A block needs the three bytes before it, so the first ones go one by one.

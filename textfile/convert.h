@@ -64,3 +64,6 @@ std::size_t FindLineFeedOrNonAscii(const char* bytes, std::size_t n);
 // Pairs the bytes of `units` UTF-16 units, little- or big-endian as stored,
 // into out and returns whether any of them is 0.
 bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16_t* out);
+
+// Whether any of the n units is a surrogate, high or low.
+bool HasSurrogate(const char16_t* units, std::size_t n);

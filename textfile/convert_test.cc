@@ -178,6 +178,21 @@ TEST(AsciiFastPaths, ClassifierSequencesSpanChunksAtEveryCut) {
   }
 }
 
+TEST(AsciiFastPaths, HasSurrogateAtEveryPosition) {
+  for (std::size_t n = 0; n <= 20; ++n) {
+    std::u16string units(n, u'\uD7FF');  // the units on either side of the range
+    units.append(1, u'\uE000');
+    EXPECT_FALSE(HasSurrogate(units.data(), n + 1)) << n;
+    for (std::size_t at = 0; at < n; ++at) {
+      for (char16_t surrogate : {u'\xD800', u'\xDBFF', u'\xDC00', u'\xDFFF'}) {
+        std::u16string text = units;
+        text[at] = surrogate;
+        EXPECT_TRUE(HasSurrogate(text.data(), n)) << n << " " << at;
+      }
+    }
+  }
+}
+
 TEST(AsciiFastPaths, FindLineFeedOrZeroAtEveryPosition) {
   for (std::size_t n = 0; n <= 40; ++n) {
     std::string bytes(n, 'k');

@@ -17,6 +17,20 @@ unsigned CodePageOf(TextEncoding kind) {
                                                                        : platform::kAnsiCodePage;
 }
 
+// Whether a surrogate stands without its partner.
+bool HasLoneSurrogate(const char16_t* units, std::size_t n) {
+  if (!HasSurrogate(units, n))
+    return false;  // the usual text, told by one quick scan
+  for (std::size_t i = 0; i < n; ++i) {
+    if (units[i] < 0xD800 || units[i] > 0xDFFF)
+      continue;
+    if (units[i] > 0xDBFF || i + 1 == n || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
+      return true;
+    ++i;
+  }
+  return false;
+}
+
 }  // namespace
 
 void TextFile::SetFault(ReadFault fault) {
@@ -263,14 +277,9 @@ void TextFile::DeliverUtf16(std::string_view line, std::u16string& out) {
   }
   // A lone surrogate has no form in any other encoding: it would come back as
   // U+FFFD or "?".
-  for (std::size_t i = 0; i < units; ++i) {
-    if (dst[i] < 0xD800 || dst[i] > 0xDFFF)
-      continue;
-    if (dst[i] > 0xDBFF || i + 1 == units || dst[i + 1] < 0xDC00 || dst[i + 1] > 0xDFFF) {
-      SetFault(ReadFault::IllFormed);
-      return;
-    }
-    ++i;
+  if (HasLoneSurrogate(dst, units)) {
+    SetFault(ReadFault::IllFormed);
+    return;
   }
   while (units > 0 && (dst[units - 1] == u'\n' || dst[units - 1] == u'\r'))
     --units;
