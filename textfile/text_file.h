@@ -79,6 +79,7 @@ class TextFile {
   std::size_t FindLineEnd(const char* bytes, std::size_t n) const;
   void DeliverNarrow(std::string_view line, std::u16string& out);
   void ConvertNarrow(std::string_view line, std::u16string& out);
+  bool TakeBufferedLine(std::size_t (*find)(const char*, std::size_t), std::string_view* line);
   bool ReadWholeNarrowLine(std::u16string& out);
   void DeliverUtf16(std::string_view line, std::u16string& out);
   bool DetectMark();

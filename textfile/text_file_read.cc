@@ -238,31 +238,36 @@ void TextFile::ConvertNarrow(std::string_view line, std::u16string& out) {
     SetFault(ReadFault::IllFormed);
 }
 
-// The usual 8-bit line, whole in the buffer: one scan finds its end and shows
-// it holds no zero byte. Anything else takes the general way.
-bool TextFile::ReadWholeNarrowLine(std::u16string& out) {
+// Takes the line at the read position, without its line feed, when the first
+// byte that find stops at is a line feed in the buffer.
+bool TextFile::TakeBufferedLine(std::size_t (*find)(const char*, std::size_t),
+                                std::string_view* line) {
   const char* first = m_buffer.get() + m_nPos;
   std::size_t avail = m_nEnd - m_nPos;
-  std::size_t at = FindLineFeedOrZero(first, avail);
+  std::size_t at = find(first, avail);
   if (at == avail || first[at] != '\n')
     return false;
   m_nPos += at + 1;
-  ConvertNarrow(std::string_view(first, at), out);  // without its line feed
+  *line = std::string_view(first, at);
+  return true;
+}
+
+// The usual 8-bit line, whole in the buffer: one scan finds its end and shows
+// it holds no zero byte. Anything else takes the general way.
+bool TextFile::ReadWholeNarrowLine(std::u16string& out) {
+  std::string_view line;
+  if (!TakeBufferedLine(FindLineFeedOrZero, &line))
+    return false;
+  ConvertNarrow(line, out);
   return true;
 }
 
 bool TextFile::ReadAsciiLine(std::string_view* line) {
-  if (!m_stream || m_fault != ReadFault::None || IsUtf16(GetEncoding()))
+  if (!m_stream || m_fault != ReadFault::None || IsUtf16(GetEncoding()) ||
+      !TakeBufferedLine(FindLineFeedOrNonAscii, line))
     return false;
-  const char* first = m_buffer.get() + m_nPos;
-  std::size_t avail = m_nEnd - m_nPos;
-  std::size_t at = FindLineFeedOrNonAscii(first, avail);
-  if (at == avail || first[at] != '\n')
-    return false;
-  m_nPos += at + 1;
-  while (at > 0 && first[at - 1] == '\r')
-    --at;
-  *line = std::string_view(first, at);
+  while (!line->empty() && line->back() == '\r')
+    line->remove_suffix(1);
   return true;
 }
 
