@@ -1,12 +1,14 @@
 // Fuzzes encoding detection and line reading over arbitrary bytes. The first
 // byte picks how many bytes one read of the file delivers; the rest is the file.
-// However the reads are cut, the kind, the lines and the fault are the same.
+// However the reads are cut, and whether ASCII lines are taken as bytes, the
+// kind, the lines and the fault are the same.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -16,29 +18,40 @@
 
 namespace {
 
+bool IsUtf16(TextEncoding kind) {
+  return kind == TextEncoding::Utf16LeBom || kind == TextEncoding::Utf16Le ||
+         kind == TextEncoding::Utf16BeBom;
+}
+
 struct Reading {
   TextEncoding kind;
   std::vector<std::u16string> lines;
   ReadFault fault;
 };
 
-Reading ReadAll(const std::string& bytes, std::size_t chunk) {
+// The ASCII way asks ReadAsciiLine first and takes ReadLine where it declines.
+Reading ReadAll(const std::string& bytes, std::size_t chunk, bool asciiWay = false) {
   TextFile file(std::make_unique<MemoryFile>(bytes, chunk));
   Reading r;
   r.kind = file.GetEncoding();
   std::u16string line;
-  while (file.ReadLine(line))
-    r.lines.push_back(line);
+  std::string_view ascii;
+  for (;;) {
+    if (asciiWay && file.ReadAsciiLine(&ascii)) {
+      if (IsUtf16(r.kind))
+        std::abort();
+      r.lines.emplace_back(ascii.begin(), ascii.end());
+    } else if (file.ReadLine(line)) {
+      r.lines.push_back(line);
+    } else {
+      break;
+    }
+  }
   r.fault = file.Fault();
   // Once it has said no, the reader stays silent.
   if (file.ReadLine(line) || !line.empty())
     std::abort();
   return r;
-}
-
-bool IsUtf16(TextEncoding kind) {
-  return kind == TextEncoding::Utf16LeBom || kind == TextEncoding::Utf16Le ||
-         kind == TextEncoding::Utf16BeBom;
 }
 
 // The file's lines as stored, split apart from the reader: after the mark, cut
@@ -89,9 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
   Reading whole = ReadAll(bytes, SIZE_MAX);
-  Reading cut = ReadAll(bytes, chunk);
-  if (whole.kind != cut.kind || whole.lines != cut.lines || whole.fault != cut.fault)
-    std::abort();
+  for (bool asciiWay : {false, true}) {
+    Reading cut = ReadAll(bytes, chunk, asciiWay);
+    if (whole.kind != cut.kind || whole.lines != cut.lines || whole.fault != cut.fault)
+      std::abort();
+  }
 
   if (whole.kind == TextEncoding::Undetected || static_cast<int>(whole.kind) > 7)
     std::abort();
