@@ -6,7 +6,10 @@
 
 #include "platform/platform.h"
 
-#if defined(__SSE2__)
+// A test build turns the vector paths off to check the plain ones, which the
+// 32-bit Windows build uses.
+#if defined(__SSE2__) && !defined(INISEAL_NO_SIMD)
+#define INISEAL_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -18,7 +21,7 @@ namespace {
 // by unit.
 constexpr std::size_t kBlock = 16;
 
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
 
 __m128i Load(const void* p) {
   return _mm_loadu_si128(static_cast<const __m128i*>(p));
@@ -138,7 +141,7 @@ std::size_t CopyAsciiPrefix(const From* s, std::size_t n, To* d) {
 
 }  // namespace
 
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
 // Where the first byte that Mask marks stands, or n; n is at least a block.
 template <unsigned (*Mask)(const char*)>
 std::size_t FindFirstMarked(const char* bytes, std::size_t n) {
@@ -158,7 +161,7 @@ unsigned LineFeedZeroOrNonAsciiMask(const char* s) {
 #endif
 
 std::size_t FindLineFeedOrZero(const char* bytes, std::size_t n) {
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
   if (n >= kBlock)
     return FindFirstMarked<LineFeedOrZeroMask>(bytes, n);
 #endif
@@ -169,7 +172,7 @@ std::size_t FindLineFeedOrZero(const char* bytes, std::size_t n) {
 }
 
 std::size_t FindLineFeedOrNonAscii(const char* bytes, std::size_t n) {
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
   if (n >= kBlock)
     return FindFirstMarked<LineFeedZeroOrNonAsciiMask>(bytes, n);
 #endif
@@ -184,7 +187,7 @@ std::size_t FindLineFeedOrNonAscii(const char* bytes, std::size_t n) {
 bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16_t* out) {
   bool zero = false;
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
   if (units >= 8) {
     for (; i + 8 <= units; i += 8)
       zero |= PairBlock(bytes + 2 * i, bigEndian, out + i);
@@ -203,7 +206,7 @@ bool UnitsFromBytes(const char* bytes, std::size_t units, bool bigEndian, char16
 
 bool HasSurrogate(const char16_t* units, std::size_t n) {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
   const __m128i top = _mm_set1_epi16(static_cast<short>(0xF800));
   const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
   __m128i hits = _mm_setzero_si128();
@@ -266,7 +269,7 @@ std::size_t Utf8Classifier::FeedBytes(const unsigned char* s, std::size_t from, 
   return n;
 }
 
-#if defined(__SSE2__)
+#if defined(INISEAL_SSE2)
 
 namespace {
 
