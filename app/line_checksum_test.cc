@@ -90,8 +90,8 @@ TEST_F(AbsorbLineTest, CodePageDecidesTheBytes) {
 }
 
 // The ASCII way is the wide way without the conversion: the same chain, the
-// same stored text. The byte after the line is a CR, never read: an odd last
-// byte pairs with a zero as the line's terminator.
+// same stored text. The line is a view into longer text whose next byte is
+// never read: an odd last byte pairs with a zero as the line's terminator.
 TEST_F(AbsorbLineTest, AsciiLinesCountAndStoreAsWideLines) {
   const std::string text = "k=0123456789abcdefghijklm\r\n";
   for (bool store : {true, false}) {
