@@ -12,7 +12,8 @@ extern const std::uint16_t ChecksumTable[32];
 // count are used) chained on seed. Never returns 0.
 std::uint32_t ChecksumWords(const void* bytes, unsigned wordCount, std::uint32_t seed);
 
-// The same chain over any number of words, for lines too long for the 15-bit count.
+// The same chain over any number of words: how lines are counted, whatever their
+// length, since a line is kept whole.
 std::uint32_t ChecksumWordsUnbounded(const void* bytes, std::size_t wordCount, std::uint32_t seed);
 
 // Takes in a line after the first, its leading blanks and controls removed: in
