@@ -42,10 +42,7 @@ std::u16string DirectoryOf(const std::u16string& path) {
 // (a freed file's identity is soon reused by the next "lic.$$$").
 bool IsTemporaryFile(platform::FileSystem& fs, const std::u16string& inputPath,
                      const std::u16string& tempPath) {
-  std::size_t sep = inputPath.rfind(platform::kPathSeparator);
-  std::u16string_view name =
-      std::u16string_view(inputPath).substr(sep == std::u16string::npos ? 0 : sep + 1);
-  return name.substr(0, kTempName.size()) == kTempName &&
+  return FileNamePart(inputPath).substr(0, kTempName.size()) == kTempName &&
          fs.SameFile(DirectoryOf(inputPath), DirectoryOf(tempPath));
 }
 

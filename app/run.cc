@@ -76,11 +76,6 @@ bool IsVersionRequest(std::u16string_view arg) {
   return arg == u"--version";
 }
 
-std::u16string_view FileNamePart(std::u16string_view path) {
-  std::size_t sep = path.rfind(platform::kPathSeparator);
-  return sep == std::u16string_view::npos ? path : path.substr(sep + 1);
-}
-
 bool IsPairName(std::u16string_view name) {
   return EqualsIgnoringCase(name, kPairName) || EqualsIgnoringCase(name, kPairUtf8Name);
 }
@@ -301,6 +296,11 @@ void PrintMessage(const char16_t* format, ...) {
   std::size_t n = platform::FormatWideV(text, kMessageUnits, format, args);
   va_end(args);
   platform::WriteConsoleText(std::u16string_view(text, n));
+}
+
+std::u16string_view FileNamePart(std::u16string_view path) {
+  std::size_t sep = path.rfind(platform::kPathSeparator);
+  return sep == std::u16string_view::npos ? path : path.substr(sep + 1);
 }
 
 bool ResolveBesideProgram(std::u16string& out, std::u16string_view name) {

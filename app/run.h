@@ -20,4 +20,7 @@ void PrintMessage(const char16_t* format, ...);
 // in the tool's own directory. False when the result does not fit kMaxPath.
 bool ResolveBesideProgram(std::u16string& out, std::u16string_view name);
 
+// What follows the path's last separator: the file's own name.
+std::u16string_view FileNamePart(std::u16string_view path);
+
 bool IsUpdateMode();
